@@ -1,0 +1,259 @@
+#include "app/App.h"
+
+#include "app/CommandOptions.h"
+#include "app/ExitCodes.h"
+#include "app/SingleInstance.h"
+#include "logging/LogFile.h"
+#include "payload/Initializer.h"
+#include "platform/SettingsFile.h"
+#include "app/StartupSeams.h"
+#include "platform/SystemLibrary.h"
+
+#include <ole2.h>
+
+#include <cstdlib>
+
+std::atomic<int> CancelRequested{0};
+CZelSelfExtractorUIApp theApp;
+
+namespace {
+constexpr wchar_t kOleFailedText[] =
+    L"OLE initialization failed.  Make sure that the OLE libraries are the correct version.";
+constexpr wchar_t kEndBanner[] =
+    L"############################## --------- End --------- ##############################";
+
+// The graphics library's start-up record (flat API, version 1).
+struct GdiplusStartupInputV1 {
+    UINT32 GdiplusVersion = 1;
+    void* DebugEventCallback = nullptr;
+    BOOL SuppressBackgroundThread = FALSE;
+    BOOL SuppressExternalCodecs = FALSE;
+};
+using GdiplusStartupFn = int(WINAPI*)(ULONG_PTR*, const GdiplusStartupInputV1*, void*);
+using GdiplusShutdownFn = void(WINAPI*)(ULONG_PTR);
+
+template <typename Fn>
+Fn ProcAddress(HMODULE module, const char* name) {
+    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+}
+
+bool IsCjkLanguage(LANGID language) {
+    return language == 1028 || language == 2052 || language == 1042 || language == 1041;
+}
+
+std::wstring WithoutTrailingBackslashes(std::wstring path) {
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path;
+}
+}  // namespace
+
+CZelSelfExtractorUIApp::CZelSelfExtractorUIApp() = default;
+
+void CZelSelfExtractorUIApp::StartGraphics() {
+    gdiplus_.reset(zel::LoadSystemLibrary(L"gdiplus.dll"));
+    auto startup = ProcAddress<GdiplusStartupFn>(gdiplus_.get(), "GdiplusStartup");
+    GdiplusStartupInputV1 input;
+    if (startup == nullptr || startup(&GdiplusToken, &input, nullptr) != 0) GdiplusToken = 0;
+}
+
+void CZelSelfExtractorUIApp::ShowBox(const std::wstring& text, UINT type) {
+    if (GetRunMode() == ModeFullGui) zel::AppMessageBox(text, type);
+}
+
+int CZelSelfExtractorUIApp::DoMessageBox(const std::wstring& text, UINT type, UINT helpId) {
+    return startup_seams::ShowMessageBox(*this, text, type, helpId);
+}
+
+BOOL CZelSelfExtractorUIApp::InitInstance() {
+    StartGraphics();                                                           // 1
+    CjkUi = IsCjkLanguage(startup_seams::GetUILanguage()) ? 1 : 0;             // 2
+
+    CExtractorCommandOpt options;                                              // 3
+    zel::ParseProcessCommandLine(options);
+
+    startup_seams::InitMasterLog(false);                                       // 4
+
+    Silent = options.Silent;                                                   // 5
+    Unattended = options.Unattended;
+
+    CSingleInstance instance(kSingleInstanceMutexName);                        // 6
+    if (instance.IsAnotherInstanceRunning()) {
+        ShowBox(startup_seams::LangString(105), MB_OK);
+        theLog.LogMessage(0, L"InitInstance", L"Another instance is already running.");
+        AnotherInstance = 1;
+        SetExitCode(kExitAnotherInstance);
+        return FALSE;
+    }
+
+    if (FAILED(::OleInitialize(nullptr))) {                                    // 7
+        ShowBox(kOleFailedText, MB_OK);
+        theLog.LogMessage(0, L"InitInstance", kOleFailedText);
+        SetExitCode(kExitOleFailed);
+        return FALSE;
+    }
+    oleStarted_ = true;
+    // 8: no control container or automation class factory is registered: the
+    // run must leave nothing behind in the registry.
+
+    if (!CreateTavoTempDir()) Quit(-1, kExitFailure, std::wstring());          // 9
+
+    int code = startup_seams::ExtractIntermediateFiles();                      // 10
+    if (code != 0) Quit(-1, code, std::wstring());
+
+    HeadingFont = {16, 600, L"Tahoma"};                                        // 11
+    BodyFont = {15, 100, L"Tahoma"};
+
+    RunPackage(options);                                                       // 12-18
+    return FALSE;                                                              // 19
+}
+
+int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
+    CommandLineSettings settings;
+    settings.Debug = options.Debug;
+    settings.NoConditionCheck = options.NoConditionCheck;
+    settings.NoOSCheck = options.NoOSCheck;
+    settings.ExtractPathArg = options.ExtractPathArg;
+    settings.AutoLaunchArg = options.AutoLaunchArg;
+    settings.SetupLanguageArg = options.SetupLanguageArg;
+    settings.Mode = GetRunMode();
+    int dispatch = startup_seams::InitPackage(settings);                      // 12
+
+    LockSettingsFile();                                                       // 13
+    startup_seams::LoadBannerImages(*this);                                   // 14
+
+    DisplayName = theInitializer.DisplayName();                               // 15
+    if (!DisplayName.empty()) SetTitle(DisplayName);
+    theLog.LogMessage(8, L"Display Name", L"%s", DisplayName.c_str());
+
+    if (GetCheckAdmin() == 1 && !startup_seams::IsUserAdmin()) {              // 16
+        theLog.LogMessage(0, L"InitInstance", L"User is not having admin rights.");
+        std::wstring text = startup_seams::LangString(421);
+        size_t pair = text.find(L"\\n");
+        if (pair != std::wstring::npos) text.replace(pair, 2, L"\n");
+        ShowBox(text, MB_OK);
+        SetExitCode(kExitNoAdminRights);
+        return dispatch;
+    }
+
+    if (!startup_seams::CheckPassword(*this, options.PasswordArg)) {          // 17
+        SetExitCode(kExitPasswordRefused);
+        return dispatch;
+    }
+
+    startup_seams::ValidateOSBeforeExtraction(*this);                         // 18
+    startup_seams::RunFrontEnd(*this, dispatch);
+    return dispatch;
+}
+
+bool CZelSelfExtractorUIApp::CreateTavoTempDir() {
+    std::wstring error = startup_seams::CreateAndValidateWorkingFolder();
+    if (error.empty()) return true;
+    SetTitle(startup_seams::LangString(103));
+    ShowBox(error, MB_OK | MB_ICONERROR);
+    return false;
+}
+
+int CZelSelfExtractorUIApp::GetCheckAdmin() {
+    if (theInitializer.SettingsFilePath.empty()) return 0;
+    CSettingsFile settings(theInitializer.SettingsFilePath);
+    if (settings.GetString(L"Runtime", L"CheckAdmin") != L"1") return 0;
+    theLog.LogMessage(8, L"GetCheckAdmin", L"Admin rights needed for extraction");
+    return 1;
+}
+
+void CZelSelfExtractorUIApp::LockSettingsFile() {
+    if (theInitializer.SettingsFilePath.empty()) return;
+    // Read access with read sharing only: no other process may change or
+    // delete the settings while the run uses them.
+    SettingsFileHandle.reset(::CreateFileW(theInitializer.SettingsFilePath.c_str(), FILE_READ_DATA,
+                                           FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                           nullptr));
+}
+
+void CZelSelfExtractorUIApp::UnlockSettingsFile() { SettingsFileHandle.reset(); }
+
+std::wstring CZelSelfExtractorUIApp::GetImagePath(const wchar_t* key) {
+    CSettingsFile settings(theInitializer.SettingsFilePath);
+    return theInitializer.WorkingFolder + settings.GetString(L"Images", key);
+}
+
+int CZelSelfExtractorUIApp::ExitInstance() {
+    ReleaseResources();
+    DeleteTempFolder();
+    StopGraphicsAndWorker();
+    return exitCode_;
+}
+
+void CZelSelfExtractorUIApp::Quit(int levelSelector, int exitCode, const std::wstring& message) {
+    if (!message.empty()) theLog.LogText(levelSelector == -1 ? 0 : 8, L"Quit", message);
+    DeleteTempFolder();
+    ReleaseResources();
+    StopGraphicsAndWorker();
+    std::exit(exitCode);
+}
+
+void CZelSelfExtractorUIApp::ReleaseResources() {
+    UnlockSettingsFile();
+    startup_seams::ReleaseWindows(*this);
+    for (const std::wstring* path : {&TopImagePath, &BottomImagePath}) {
+        if (!path->empty() && ::GetFileAttributesW(path->c_str()) != INVALID_FILE_ATTRIBUTES)
+            ::DeleteFileW(path->c_str());
+    }
+    SetTitle(std::wstring());
+    startup_seams::ClearButtonCaptions();
+    theLog.EndLog();
+    theLog.WriteRaw(L"%s\n", kEndBanner);
+}
+
+void CZelSelfExtractorUIApp::DeleteTempFolder() {
+    UnlockSettingsFile();
+    if (CleanupDone) return;
+    CleanupDone = 1;
+    if (CancelRequested == 1) DeleteExtractedContents();
+
+    std::wstring folder = WithoutTrailingBackslashes(theInitializer.WorkingFolder);
+    // Never a drive root such as C:\ (3 characters or fewer).
+    if (folder.size() <= 3 || ::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    theLog.LogText(8, L"Temp directory : ", folder);
+    theLog.LogText(8, L"Deleting folder : ", folder);
+    for (const std::wstring& file : startup_seams::DeleteFolderCollect(folder))
+        theLog.LogText(8, L"File could not be deleted : ", file);
+}
+
+void CZelSelfExtractorUIApp::DeleteExtractedContents() {
+    const wchar_t* source = L"DeleteExtractedContents";
+    auto& files = theInitializer.ExtractedFiles;
+    for (auto it = files.rbegin(); it != files.rend(); ++it) {
+        theLog.LogMessage(8, source, L"Deleting file : %s\n", it->c_str());
+        startup_seams::ClearReadOnly(*it);
+        if (!::DeleteFileW(it->c_str())) theLog.LogMessage(8, source, L"Could not delete file : %s", it->c_str());
+        ::Sleep(10);
+    }
+    for (const std::wstring& folder : theInitializer.ExtractedFolders) {
+        if (folder.empty()) continue;
+        theLog.LogMessage(8, source, L"Deleting folder : %s", folder.c_str());
+        if (!startup_seams::DeleteFolderTree(folder))
+            theLog.LogMessage(8, source, L"Could not delete folder : %s", folder.c_str());
+        ::Sleep(10);
+    }
+    std::wstring top = startup_seams::GetCreatedTopFolder();
+    if (!top.empty()) {
+        theLog.LogMessage(8, source, L"Deleting folder : %s", top.c_str());
+        if (!startup_seams::DeleteFolderTree(top))
+            theLog.LogMessage(8, source, L"Could not delete folder : %s", top.c_str());
+    }
+    files.clear();
+    theInitializer.ExtractedFolders.clear();
+}
+
+void CZelSelfExtractorUIApp::StopGraphicsAndWorker() {
+    if (!AnotherInstance) startup_seams::WaitForWorker(*this, 100);
+    if (GdiplusToken != 0) {
+        if (auto shutdown = ProcAddress<GdiplusShutdownFn>(gdiplus_.get(), "GdiplusShutdown")) shutdown(GdiplusToken);
+        GdiplusToken = 0;
+    }
+    if (oleStarted_) {
+        ::OleUninitialize();
+        oleStarted_ = false;
+    }
+}

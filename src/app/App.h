@@ -1,0 +1,84 @@
+// The application object: the order of the whole run, from start to exit.
+#pragma once
+
+#include "app/RunMode.h"
+#include "framework/Handles.h"
+#include "framework/WinApp.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+class CExtractorCommandOpt;
+
+// Set to 1 by the wizard's and the progress dialog's cancel; read by the
+// payload reader and the clean-up. Written by one thread, read by another.
+extern std::atomic<int> CancelRequested;
+
+struct LogFontSpec {
+    int Height = 0;
+    int Weight = 0;
+    std::wstring Face;
+};
+
+class CZelSelfExtractorUIApp : public zel::CWinAppBase {
+public:
+    CZelSelfExtractorUIApp();
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+    int DoMessageBox(const std::wstring& text, UINT type, UINT helpId) override;
+
+    // Ends the process at once with exitCode after the clean-up. A non-empty
+    // message is logged with the source "Quit" (level 0 when levelSelector is
+    // -1, else 8).
+    [[noreturn]] void Quit(int levelSelector, int exitCode, const std::wstring& message);
+
+    RunMode GetRunMode() const { return RunModeFromFlags(Silent, Unattended); }
+    bool IsQuietRun() const { return Silent == 1 || Unattended == 1; }
+
+    // [Runtime] CheckAdmin of the working settings file is exactly "1".
+    int GetCheckAdmin();
+    void LockSettingsFile();
+    void UnlockSettingsFile();
+    std::wstring GetImagePath(const wchar_t* key);
+
+    void ReleaseResources();
+    void DeleteTempFolder();
+    void DeleteExtractedContents();
+
+    // The exit code ExitInstance returns (0 unless an end set another).
+    void SetExitCode(int code) { exitCode_ = code; }
+    int ExitCodeValue() const { return exitCode_; }
+
+    int Silent = 0;
+    int Unattended = 0;
+    int AnotherInstance = 0;
+    zel::UniqueHandle SettingsFileHandle;
+    ULONG_PTR GdiplusToken = 0;
+    std::wstring DisplayName;
+    std::wstring TopImagePath;
+    std::wstring BottomImagePath;
+    LogFontSpec HeadingFont;
+    LogFontSpec BodyFont;
+    int CjkUi = 0;
+    int OsCheckResult = 300;
+    int OsCheckedBeforeExtraction = 0;
+    std::wstring StoredPassword;
+    HWND MessageBoxOwner = nullptr;
+    int StartPageSet = 0;
+    int CleanupDone = 0;
+
+private:
+    void StartGraphics();
+    void StopGraphicsAndWorker();
+    void ShowBox(const std::wstring& text, UINT type);
+    bool CreateTavoTempDir();
+    int RunPackage(const CExtractorCommandOpt& options);
+
+    zel::UniqueModule gdiplus_;
+    bool oleStarted_ = false;
+};
+
+extern CZelSelfExtractorUIApp theApp;

@@ -1,0 +1,41 @@
+// The steps of start-up and exit whose subsystems are not in the stub yet.
+// Each function does the least that keeps a run sound; the subsystem that
+// takes a step over replaces its function here with the real call.
+#pragma once
+
+#include "app/RunMode.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class CZelSelfExtractorUIApp;
+
+namespace startup_seams {
+
+LANGID GetUILanguage();
+bool IsUserAdmin();
+std::wstring LangString(int id);
+int ShowMessageBox(CZelSelfExtractorUIApp& app, const std::wstring& text, UINT type, UINT helpId);
+void ClearButtonCaptions();
+
+void InitMasterLog(bool debug);
+// Returns the error text; empty on success.
+std::wstring CreateAndValidateWorkingFolder();
+int ExtractIntermediateFiles();
+// Returns the dispatch code: 520 quiet run ready, -1 stop, 1 or 0 full GUI.
+int InitPackage(const CommandLineSettings& settings);
+void LoadBannerImages(CZelSelfExtractorUIApp& app);
+bool CheckPassword(CZelSelfExtractorUIApp& app, const std::wstring& password);
+void ValidateOSBeforeExtraction(CZelSelfExtractorUIApp& app);
+void RunFrontEnd(CZelSelfExtractorUIApp& app, int dispatch);
+
+void ReleaseWindows(CZelSelfExtractorUIApp& app);
+void WaitForWorker(CZelSelfExtractorUIApp& app, DWORD milliseconds);
+std::vector<std::wstring> DeleteFolderCollect(const std::wstring& folder);
+bool DeleteFolderTree(const std::wstring& folder);
+void ClearReadOnly(const std::wstring& path);
+std::wstring GetCreatedTopFolder();
+
+}  // namespace startup_seams

@@ -1,0 +1,3 @@
+#include "payload/Initializer.h"
+
+CTavoInitalizer theInitializer;

@@ -1,0 +1,3 @@
+#include "platform/Util.h"
+
+CUtil theUtil;

@@ -1,0 +1,4 @@
+// Registry and system queries of theUtil.
+#pragma once
+
+class CUtilSystem {};
