@@ -1,0 +1,169 @@
+"""End-to-end fixtures: run the real stub under Wine in the build's prefix.
+
+Paths come from the environment that ctest sets (ZEL_STUB, ZEL_HELPERS_DIR,
+ZEL_WINEPREFIX, ZEL_WINE_RUN, ZEL_ZELPACK); run by hand, they default to the
+i686 build in build/i686.
+"""
+import os
+import re
+import shutil
+import subprocess
+import time
+import uuid
+from dataclasses import dataclass, field
+from pathlib import Path
+
+import pytest
+
+REPO = Path(__file__).resolve().parents[2]
+BUILD = REPO / "build" / "i686"
+STUB = Path(os.environ.get("ZEL_STUB", BUILD / "ZelSelfExtractorUI.exe"))
+HELPERS = Path(os.environ.get("ZEL_HELPERS_DIR", BUILD / "tests"))
+PREFIX = Path(os.environ.get("ZEL_WINEPREFIX", BUILD / "wineprefix"))
+WINE_RUN = Path(os.environ.get("ZEL_WINE_RUN", REPO / "tools" / "wine-run"))
+ZELPACK = os.environ.get("ZEL_ZELPACK", "")
+
+RUN_TIMEOUT = 120  # a run that takes longer counts as a hang
+MASTER_LOG = PREFIX / "drive_c" / "ProgramData" / "Ulverin" / "Automation" / "Logfiles" / "Tavo.log"
+LOG_LINE = re.compile(r"^(\d\d:\d\d:\d\d)\|(.{10})\|(.*?) \|(.*)$")
+
+
+def windows_exit_code(status):
+    """wine reports the Windows exit code modulo 256; -1 arrives as 255."""
+    return status - 256 if status >= 128 else status
+
+
+@dataclass
+class LogLine:
+    time: str
+    level: str
+    source: str
+    message: str
+
+
+def parse_log(text):
+    lines = []
+    for raw in text.split("\r\n"):
+        m = LOG_LINE.match(raw)
+        if m:
+            lines.append(LogLine(m.group(1), m.group(2).strip(), m.group(3).rstrip(), m.group(4)))
+    return lines
+
+
+@dataclass
+class RunResult:
+    exit_code: int
+    master_log: str
+    stdout: str = ""
+    lines: list = field(default_factory=list)
+
+    def has_line(self, message, source=None, level=None):
+        return any(l.message == message and (source is None or l.source == source)
+                   and (level is None or l.level == level) for l in self.lines)
+
+
+class Wine:
+    """Runs Windows programs in the build's prefix under one Xvfb display."""
+
+    def __init__(self, display):
+        self.env = dict(os.environ, DISPLAY=display, WINEDEBUG="-all")
+        self.prefix = PREFIX
+        subprocess.run([str(WINE_RUN), "--prefix", str(PREFIX), "--init"], env=self.env, check=True)
+
+    def command(self, program, *args):
+        return [str(WINE_RUN), "--prefix", str(PREFIX), str(program), *map(str, args)]
+
+    def run(self, program, *args, timeout=RUN_TIMEOUT):
+        proc = subprocess.run(self.command(program, *args), env=self.env, capture_output=True,
+                              timeout=timeout)
+        return windows_exit_code(proc.returncode), proc.stdout.decode("utf-8", "replace")
+
+    def start(self, program, *args):
+        return subprocess.Popen(self.command(program, *args), env=self.env, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL)
+
+    def reg(self, *args):
+        subprocess.run(["wine", "reg", *args], env=dict(self.env, WINEPREFIX=str(PREFIX)),
+                       capture_output=True, check=True, timeout=60)
+
+    def drive_c(self):
+        return PREFIX / "drive_c"
+
+    def win_path(self, linux_path):
+        """The C: path of a file inside the prefix's drive_c."""
+        rel = Path(linux_path).resolve().relative_to(self.drive_c().resolve())
+        return "C:\\" + str(rel).replace("/", "\\")
+
+
+@pytest.fixture(scope="session")
+def display():
+    """One private Xvfb for the whole session, so GUI runs can be looked at."""
+    proc = subprocess.Popen(["Xvfb", ":97", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(1)
+    yield ":97"
+    proc.terminate()
+    proc.wait(timeout=10)
+
+
+@pytest.fixture(scope="session")
+def wine(display):
+    return Wine(display)
+
+
+@pytest.fixture
+def drives(wine, tmp_path):
+    """Maps extra drive letters to fresh folders: drives.add("d", "hd")."""
+
+    class Drives:
+        def __init__(self):
+            self.mapped = []
+
+        def add(self, letter, kind="hd"):
+            folder = tmp_path / f"drive_{letter}"
+            folder.mkdir()
+            link = PREFIX / "dosdevices" / f"{letter}:"
+            if link.is_symlink() or link.exists():
+                link.unlink()
+            link.symlink_to(folder)
+            wine.reg("add", r"HKLM\Software\Wine\Drives", "/v", f"{letter}:", "/d", kind, "/f")
+            self.mapped.append(letter)
+            return folder
+
+    d = Drives()
+    yield d
+    for letter in d.mapped:
+        (PREFIX / "dosdevices" / f"{letter}:").unlink(missing_ok=True)
+        wine.reg("delete", r"HKLM\Software\Wine\Drives", "/v", f"{letter}:", "/f")
+
+
+@pytest.fixture
+def stage(wine):
+    """Copies a file into a fresh folder on C: and returns the copy's Linux path."""
+    folders = []
+
+    def copy(source, name=None):
+        folder = wine.drive_c() / "zeltest" / uuid.uuid4().hex[:12]
+        folder.mkdir(parents=True)
+        folders.append(folder)
+        target = folder / (name or Path(source).name)
+        shutil.copy2(source, target)
+        return target
+
+    yield copy
+    for folder in folders:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+@pytest.fixture
+def run_stub(wine, stage):
+    """Runs a stub (by default the bare one) and returns its exit code and master log."""
+
+    def run(*args, exe=None, timeout=RUN_TIMEOUT):
+        program = exe if exe is not None else stage(STUB, "Setup.exe")
+        MASTER_LOG.unlink(missing_ok=True)
+        code, out = wine.run(program, *args, timeout=timeout)
+        log = MASTER_LOG.read_bytes().decode("latin-1") if MASTER_LOG.exists() else ""
+        return RunResult(code, log, out, parse_log(log))
+
+    return run

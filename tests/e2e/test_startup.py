@@ -1,0 +1,46 @@
+"""Start-up and exit of the bare stub: switches, single instance, exit codes."""
+import subprocess
+
+import pytest
+
+from conftest import HELPERS, STUB
+
+MUTEX = "{AA16C87C-7BE6-4670-8526-4D402D18B369}"
+END_BANNER = "############################## --------- End --------- ##############################\r\n"
+
+
+@pytest.mark.parametrize("switches", [["-silent"], ["/UNATTENDED"], ["-silent", "-unattended", "-d"]])
+def test_quiet_run_ends_cleanly(run_stub, switches):
+    result = run_stub(*switches)
+    assert result.exit_code == 0
+    assert result.master_log.startswith("############################## --------- START")
+    assert result.master_log.endswith(END_BANNER)
+
+
+def test_unknown_switches_and_bare_arguments_are_ignored(run_stub):
+    result = run_stub("-silent", "-nosuchswitch", "stray", "/extractpath", '"unbalanced')
+    assert result.exit_code == 0
+
+
+@pytest.fixture
+def mutex_holder(wine):
+    holder = wine.start(HELPERS / "wintool.exe", "hold-mutex", MUTEX, 60)
+    assert holder.stdout.readline().strip() == b"held"
+    yield holder
+    holder.kill()
+    holder.wait(timeout=30)
+
+
+def test_second_instance_quiet_exits_1_without_a_box(run_stub, mutex_holder):
+    result = run_stub("-silent")
+    assert result.exit_code == 1
+    assert result.has_line("Another instance is already running.", source="InitInstance", level="ERROR")
+
+
+def test_second_instance_full_gui_shows_the_box(wine, stage, mutex_holder):
+    exe = stage(STUB, "Setup.exe")
+    stub = wine.start(exe)
+    code, text = wine.run(HELPERS / "wintool.exe", "close-box", "Setup", 60)
+    assert code == 0, "no message box appeared"
+    assert text.strip() == "Another instance is already running."
+    assert stub.wait(timeout=60) == 1
