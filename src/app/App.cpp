@@ -5,6 +5,7 @@
 #include "app/SingleInstance.h"
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
+#include "payload/LanguageTexts.h"
 #include "platform/SettingsFile.h"
 #include "app/StartupSeams.h"
 #include "platform/SystemLibrary.h"
@@ -60,8 +61,16 @@ void CZelSelfExtractorUIApp::ShowBox(const std::wstring& text, UINT type) {
     if (GetRunMode() == ModeFullGui) zel::AppMessageBox(text, type);
 }
 
-int CZelSelfExtractorUIApp::DoMessageBox(const std::wstring& text, UINT type, UINT helpId) {
-    return startup_seams::ShowMessageBox(*this, text, type, helpId);
+int CZelSelfExtractorUIApp::DoMessageBox(const std::wstring& text, UINT type, UINT /*helpId*/) {
+    HWND owner = MessageBoxOwner != nullptr ? MessageBoxOwner : ::GetActiveWindow();
+    std::wstring caption = Title();
+    if (caption.empty()) {
+        wchar_t path[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+        caption = path;
+    }
+    // The owner stays disabled while the box is up.
+    return ShowTranslatedMessageBox(owner, text, caption, type);
 }
 
 BOOL CZelSelfExtractorUIApp::InitInstance() {
@@ -78,7 +87,7 @@ BOOL CZelSelfExtractorUIApp::InitInstance() {
 
     CSingleInstance instance(kSingleInstanceMutexName);                        // 6
     if (instance.IsAnotherInstanceRunning()) {
-        ShowBox(startup_seams::LangString(105), MB_OK);
+        ShowBox(GetLangString(105), MB_OK);
         theLog.LogMessage(0, L"InitInstance", L"Another instance is already running.");
         AnotherInstance = 1;
         SetExitCode(kExitAnotherInstance);
@@ -127,7 +136,7 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
 
     if (GetCheckAdmin() == 1 && !startup_seams::IsUserAdmin()) {              // 16
         theLog.LogMessage(0, L"InitInstance", L"User is not having admin rights.");
-        std::wstring text = startup_seams::LangString(421);
+        std::wstring text = GetLangString(421);
         size_t pair = text.find(L"\\n");
         if (pair != std::wstring::npos) text.replace(pair, 2, L"\n");
         ShowBox(text, MB_OK);
@@ -148,7 +157,7 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
 bool CZelSelfExtractorUIApp::CreateTavoTempDir() {
     std::wstring error = startup_seams::CreateAndValidateWorkingFolder();
     if (error.empty()) return true;
-    SetTitle(startup_seams::LangString(103));
+    SetTitle(GetLangString(103));
     ShowBox(error, MB_OK | MB_ICONERROR);
     return false;
 }
@@ -200,7 +209,7 @@ void CZelSelfExtractorUIApp::ReleaseResources() {
             ::DeleteFileW(path->c_str());
     }
     SetTitle(std::wstring());
-    startup_seams::ClearButtonCaptions();
+    ButtonCaptions.clear();
     theLog.EndLog();
     theLog.WriteRaw(L"%s\n", kEndBanner);
 }

@@ -12,23 +12,6 @@ LANGID GetUILanguage() { return ::GetUserDefaultUILanguage(); }
 
 bool IsUserAdmin() { return ::IsUserAnAdmin() != FALSE; }
 
-std::wstring LangString(int id) {
-    switch (id) {
-    case 103: return L"Extraction failed";
-    case 105: return L"Another instance is already running.";
-    case 421:
-        return L"You do not have sufficient privileges to run the Web Package.\nPlease contact your administrator.";
-    default: return std::wstring();
-    }
-}
-
-int ShowMessageBox(CZelSelfExtractorUIApp& app, const std::wstring& text, UINT type, UINT /*helpId*/) {
-    HWND owner = app.MessageBoxOwner ? app.MessageBoxOwner : ::GetActiveWindow();
-    return ::MessageBoxW(owner, text.c_str(), app.Title().c_str(), type);
-}
-
-void ClearButtonCaptions() {}
-
 void InitMasterLog(bool debug) {
     wchar_t path[MAX_PATH * 2] = {};
     DWORD n = ::ExpandEnvironmentStringsW(L"%ALLUSERSPROFILE%\\Ulverin\\Automation\\Logfiles\\Tavo.log", path,

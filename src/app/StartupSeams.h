@@ -16,9 +16,6 @@ namespace startup_seams {
 
 LANGID GetUILanguage();
 bool IsUserAdmin();
-std::wstring LangString(int id);
-int ShowMessageBox(CZelSelfExtractorUIApp& app, const std::wstring& text, UINT type, UINT helpId);
-void ClearButtonCaptions();
 
 void InitMasterLog(bool debug);
 // Returns the error text; empty on success.
