@@ -130,7 +130,7 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
     LockSettingsFile();                                                       // 13
     startup_seams::LoadBannerImages(*this);                                   // 14
 
-    DisplayName = theInitializer.DisplayName();                               // 15
+    DisplayName = theInitializer.GetDisplayName();                               // 15
     if (!DisplayName.empty()) SetTitle(DisplayName);
     theLog.LogMessage(8, L"Display Name", L"%s", DisplayName.c_str());
 
@@ -163,7 +163,7 @@ bool CZelSelfExtractorUIApp::CreateTavoTempDir() {
 }
 
 int CZelSelfExtractorUIApp::GetCheckAdmin() {
-    if (theInitializer.SettingsFilePath.empty()) return 0;
+    if (theInitializer.WorkingFolder.empty()) return 0;
     CSettingsFile settings(theInitializer.SettingsFilePath);
     if (settings.GetString(L"Runtime", L"CheckAdmin") != L"1") return 0;
     theLog.LogMessage(8, L"GetCheckAdmin", L"Admin rights needed for extraction");
@@ -171,7 +171,7 @@ int CZelSelfExtractorUIApp::GetCheckAdmin() {
 }
 
 void CZelSelfExtractorUIApp::LockSettingsFile() {
-    if (theInitializer.SettingsFilePath.empty()) return;
+    if (theInitializer.WorkingFolder.empty()) return;
     // Read access with read sharing only: no other process may change or
     // delete the settings while the run uses them.
     SettingsFileHandle.reset(::CreateFileW(theInitializer.SettingsFilePath.c_str(), FILE_READ_DATA,

@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "framework/WinApp.h"
 #include "logging/LogFile.h"
+#include "payload/Initializer.h"
 
 #include <shlobj.h>
 
@@ -29,7 +30,7 @@ std::wstring CreateAndValidateWorkingFolder() { return std::wstring(); }
 
 int ExtractIntermediateFiles() { return 0; }
 
-int InitPackage(const CommandLineSettings& settings) { return settings.Mode == ModeFullGui ? 1 : 520; }
+int InitPackage(const CommandLineSettings& settings) { return theInitializer.Init(settings); }
 
 void LoadBannerImages(CZelSelfExtractorUIApp&) {}
 

@@ -1,25 +1,105 @@
-// The package settings holder. Start-up fills the working folder; the
-// package reader, the cabinet engine and the clean-up share the rest.
+// The package settings holder: reads the package settings at start-up and
+// keeps them, the working folder, the extraction folder and what the cabinet
+// engine wrote, for the whole run.
 #pragma once
 
+#include "app/RunMode.h"
+
+#include <cstdint>
 #include <list>
 #include <string>
 
+// A log line the extraction driver hands to the window.
+struct WorkerLogRecord {
+    int Level = 8;
+    std::wstring Source;
+    std::wstring Format;
+    std::wstring Text;
+};
+
 class CTavoInitalizer {
 public:
-    // The private working folder, with its trailing backslash; empty until created.
-    std::wstring WorkingFolder;
-    // The working copy of the package settings file.
-    std::wstring SettingsFilePath;
-    // What the cabinet engine wrote, in the order written (undone after a cancel).
+    static constexpr int kDefaultBufferSize = 5242880;
+
+    // Reads the package settings and sets up the extraction log; returns the
+    // dispatch code of the run (1/0 full GUI, 520 quiet run ready, -1 stop).
+    int Init(const CommandLineSettings& settings);
+    void InitAutolaunch();
+    void SetWaitForAutoLaunchParam();
+    void InitCommandLineForNoOSCheck(int noOsCheckFromCommandLine);
+    void SetMultiPart();
+    // Decides the extraction folder of a quiet run and the dispatch code.
+    int InitDisplay(const CommandLineSettings& settings);
+
+    // Working folder, settings pass and buffer size.
+    std::wstring CretaeAndValidateTavoTempDir();
+    int SetTavoTempDir();
+    std::uint64_t SetAppFileSize();
+    int ExtractIntermediateFiles();
+    void SetBufferSize();
+
+    // Log files.
+    void InitMasterLog(int debug);
+    void CreateExtractionLogFile(const std::wstring& packageName, int debug);
+    void LogSystemInformation();
+
+    // Texts of the current setup language.
+    std::wstring GetLangString(int id) const;
+
+    const std::wstring& GetPackageName() const { return PackageName; }
+    const std::wstring& GetDisplayName() const { return DisplayName; }
+    const std::wstring& GetSettingsFilePath() const { return SettingsFilePath; }
+    const std::wstring& GetWorkingFolder() const { return WorkingFolder; }
+    std::uint16_t GetCabinetSetId() const { return CabinetSetId; }
+
+    const std::wstring& GetExtractionPath() const { return ExtractionPath; }
+    void SetExtractionPath(const std::wstring& path) { ExtractionPath = path; }
+    int GetSetupLanguage() const { return SetupLanguage; }
+    void SetSetupLanguage(int lcid) { SetupLanguage = lcid; }
+    int GetCommandLineLanguage() const { return CommandLineLanguage; }
+    void SetCommandLineLanguage(int lcid) { CommandLineLanguage = lcid; }
+    int IsAutoLaunchEnabled() const { return AutoLaunchEnabled; }
+    void SetAutoLaunchEnabled(int enabled) { AutoLaunchEnabled = enabled; }
+    int GetFinishStatus() const { return FinishStatus; }
+    void SetFinishStatus(int status) { FinishStatus = status; }
+    int IsOverwriteAllDecided() const { return OverwriteAllDecided; }
+    void SetOverwriteAllDecided(int decided) { OverwriteAllDecided = decided; }
+    int GetExtractOnly() const { return ExtractOnly; }
+    void SetExtractOnly(int extractOnly) { ExtractOnly = extractOnly; }
+
+    std::wstring ExtractionPath;
     std::list<std::wstring> ExtractedFiles;
     std::list<std::wstring> ExtractedFolders;
-
-    const std::wstring& DisplayName() const { return displayName_; }
-    void SetDisplayName(const std::wstring& name) { displayName_ = name; }
+    WorkerLogRecord WorkerLog;
+    int RunMode = ModeFullGui;
+    std::wstring WorkingFolder;  // ends with a backslash
+    std::wstring SettingsFilePath;
+    std::wstring PackageName;
+    std::wstring DisplayName;
+    std::wstring SupportedOSMessage;
+    int FileCount = 0;
+    int AllowChangeTarget = 0;
+    int AutoLaunchEnabled = 0;
+    int FinishStatus = 0;
+    std::uint16_t CabinetSetId = 0;
+    int BufferSize = kDefaultBufferSize;
+    int CommandLineLanguage = 0;
+    int SetupLanguage = 1033;
+    int MultiPartDownload = 0;
+    int NoConditionCheck = 0;
+    int OverwriteAllDecided = 0;
+    int NoOSCheck = 0;
+    int WaitForAutolaunchFinish = 1;
+    // Set by the extraction-location page, read by the multi-part checks.
+    int ExtractOnly = 0;
 
 private:
-    std::wstring displayName_;
+    // The pre-extraction checks read the same settings file.
+    void HandSettingsToValidator();
 };
+
+// Copy buffer bytes: per128 bytes for every started 128 MiB of memory
+// (0 means the default), in 32-bit arithmetic.
+int ComputeBufferSize(unsigned per128, std::uint32_t physicalBytes);
 
 extern CTavoInitalizer theInitializer;

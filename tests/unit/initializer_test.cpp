@@ -1,0 +1,90 @@
+#include "payload/Initializer.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct InitCase {
+    const char* name;
+    std::wstring settings;
+    CommandLineSettings commandLine;
+    // expectations
+    std::wstring packageName, displayName;
+    int autoLaunch, wait, noOsCheck, multiPart, allowChange, fileCount;
+    unsigned setId;
+};
+
+CommandLineSettings Cmd(RunMode mode = ModeSilent, int noOs = 0) {
+    CommandLineSettings c;
+    c.Mode = mode;
+    c.NoOSCheck = noOs;
+    return c;
+}
+
+const InitCase kCases[] = {
+    {"empty settings: defaults, display name is one blank", L"", Cmd(), L"", L" ", 0, 1, 0, 0, 0, 0, 0},
+    {"central keys",
+     L"[Package]\r\nName=Pkg\r\nNameDispl=Demo Package\r\nVersionString=2.1\r\nMultiPartDownload=1\r\n"
+     L"[Runtime]\r\nAllowChangeTarget=1\r\nAutoLaunch=setup.exe\r\nWaitForAutolaunchFinish=0\r\n"
+     L"[FileCount]\r\nCount=12\r\n[Tavo]\r\nGUID2=  70000\r\n",
+     Cmd(), L"Pkg", L"Demo Package 2.1", 1, 0, 0, 1, 1, 12, 70000 & 0xFFFF},
+    {"invalid wait value keeps waiting; MultiPartDownload 2 is off",
+     L"[Package]\r\nMultiPartDownload=2\r\n[Runtime]\r\nAutoLaunch=a.exe\r\nWaitForAutolaunchFinish=yes\r\n",
+     Cmd(), L"", L" ", 1, 1, 0, 0, 0, 0, 0},
+    {"multilaunch with only AutoLaunch: not enabled",
+     L"[Runtime]\r\nMultilaunch=1\r\nAutoLaunch=a.exe\r\nWaitForAutolaunchFinish=0\r\n", Cmd(), L"", L" ", 0, 1, 0,
+     0, 0, 0, 0},
+    {"multilaunch with AutoLaunch1", L"[Runtime]\r\nMultilaunch=1\r\nAutoLaunch1=a.exe\r\nAllowChangeTarget=yes\r\n",
+     Cmd(), L"", L" ", 1, 1, 0, 0, 0, 0, 0},
+    {"NoOSCheck from the command line", L"[Runtime]\r\nAutoLaunch=a.exe\r\n", Cmd(ModeSilent, 1), L"", L" ", 1, 1, 1,
+     0, 0, 0, 0},
+    {"NoOSCheck from the settings", L"[Runtime]\r\nAutoLaunch=a.exe\r\n[OS]\r\nNoOSCheck=1\r\n", Cmd(), L"", L" ", 1,
+     1, 1, 0, 0, 0, 0},
+    {"CheckOs wins over the NoOSCheck switch",
+     L"[Package]\r\nCheckOs=1\r\n[Runtime]\r\nAutoLaunch=a.exe\r\n[OS]\r\nNoOSCheck=1\r\n", Cmd(ModeSilent, 1), L"",
+     L" ", 1, 1, 0, 0, 0, 0, 0},
+    {"without autolaunch NoOSCheck is not looked at", L"[OS]\r\nNoOSCheck=1\r\n", Cmd(ModeSilent, 1), L"", L" ", 0, 1,
+     0, 0, 0, 0, 0},
+    {"set id: digits up to the first non-digit", L"[Tavo]\r\nGUID2=-1x9\r\n", Cmd(), L"", L" ", 0, 1, 0, 0, 0, 0,
+     0xFFFF},
+};
+
+TEST(Initializer, ReadsThePackageSettings) {
+    for (const InitCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        zel_test::TempDir dir;
+        zel_test::WriteUtf16File(dir.File(L"Properties_Tavo.ini"), c.settings);
+        CTavoInitalizer init;
+        init.WorkingFolder = dir.Path();
+        init.Init(c.commandLine);
+        EXPECT_EQ(init.SettingsFilePath, dir.File(L"Properties_Tavo.ini"));
+        EXPECT_EQ(init.RunMode, c.commandLine.Mode);
+        EXPECT_EQ(init.PackageName, c.packageName);
+        EXPECT_EQ(init.DisplayName, c.displayName);
+        EXPECT_EQ(init.AutoLaunchEnabled, c.autoLaunch);
+        EXPECT_EQ(init.WaitForAutolaunchFinish, c.wait);
+        EXPECT_EQ(init.NoOSCheck, c.noOsCheck);
+        EXPECT_EQ(init.MultiPartDownload, c.multiPart);
+        EXPECT_EQ(init.AllowChangeTarget, c.allowChange);
+        EXPECT_EQ(init.FileCount, c.fileCount);
+        EXPECT_EQ(init.CabinetSetId, c.setId);
+    }
+}
+
+TEST(Initializer, BufferSizePerStarted128MiB) {
+    const struct {
+        unsigned per128;
+        std::uint32_t memory;
+        int expected;
+    } rows[] = {
+        {0, 128u << 20, 5242880},              // 0 means the default
+        {5242880, 128u << 20, 5242880},        // exactly 128 MiB
+        {5242880, (128u << 20) + 1, 10485760}, // one byte more
+        {1000, 2048u << 20, 16000},
+        {5242880, 0, 0},
+    };
+    for (const auto& r : rows) EXPECT_EQ(ComputeBufferSize(r.per128, r.memory), r.expected) << r.memory;
+}
+
+}  // namespace
