@@ -1,12 +1,20 @@
 // The log writer: one structured line per report, appended with one
-// open-append-close cycle per call.
+// open-append-close cycle per call, so every line is on disk when the call
+// returns and no handle stays open between calls.
 #pragma once
 
+#include <windows.h>
+
+#include <cstdint>
 #include <string>
 
 // Levels: 0 error, 1-6 warning, 7-11 information/detail.
 class CLogFile {
 public:
+    // Where the time fields come from; tests inject a fixed clock.
+    using TimeSource = SYSTEMTIME (*)();
+    static constexpr int kLevelCount = 12;
+
     CLogFile() = default;
     virtual ~CLogFile() = default;
     CLogFile(const CLogFile&) = delete;
@@ -26,9 +34,28 @@ public:
     const std::wstring& GetFilePath() const { return path_; }
     int GetLogLevel() const { return logLevel_; }
 
+    void SetTimeSource(TimeSource source) { now_ = source; }
+
+    // The class-wide count of lines per level (0 to 11), shared by every log
+    // object; false until the first InitLog of any log object.
+    static bool HasLevelCounters();
+    static uint16_t LevelCount(int level);
+
 protected:
+    SYSTEMTIME Now() const { return now_(); }
+    // Writes text (already formatted) as WriteRaw does.
+    void WriteRawText(const std::wstring& text);
+
     std::wstring path_;
     int logLevel_ = 9;
+
+private:
+    bool Filtered(int level) const;
+    void WriteLine(int level, const std::wstring& source, const std::wstring& message, const wchar_t* separator,
+                   bool createFoldersOnFailure);
+
+    TimeSource now_ = &LocalNow;
+    static SYSTEMTIME LocalNow();
 };
 
 class CBuildLogFile : public CLogFile {
