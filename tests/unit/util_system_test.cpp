@@ -171,6 +171,9 @@ TEST_F(RegistryFixture, ReadRegDwordGivesTheValueOrTheDefault) {
     EXPECT_EQ(CUtilSystem::ReadRegDword(key, L"Answer", 7), 42u);
     EXPECT_EQ(CUtilSystem::ReadRegDword(key, L"Big", 7), 0xFFFFFFFEu);
     EXPECT_EQ(CUtilSystem::ReadRegDword(key, L"Missing", static_cast<DWORD>(-1)), static_cast<DWORD>(-1));
+    // A key the caller could not open.
+    EXPECT_EQ(CUtilSystem::ReadRegDword(nullptr, L"Answer", 7), 7u);
+    EXPECT_EQ(CUtilSystem::ReadRegString(nullptr, L"Answer", 2048), L"");
 }
 
 TEST_F(RegistryFixture, ReadRegStringStopsAtTheBufferAndTheFirstNul) {
@@ -306,6 +309,30 @@ TEST(UtilSystemUnderWine, MachineFacts) {
     ASSERT_FALSE(processors.empty());
     EXPECT_FALSE(processors.front().empty());
     EXPECT_EQ(processors.size(), system.dwNumberOfProcessors);
+}
+
+TEST(UtilSystemUnderWine, UserOutsideAdministratorsIsNoAdmin) {
+    HANDLE processToken = nullptr;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &processToken));
+    zel::UniqueHandle process(processToken);
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    ASSERT_TRUE(::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                           DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators));
+    // The same user with the Administrators group turned into deny-only.
+    SID_AND_ATTRIBUTES disabled = {administrators, 0};
+    HANDLE restrictedToken = nullptr;
+    const BOOL made = ::CreateRestrictedToken(process.get(), 0, 1, &disabled, 0, nullptr, 0, nullptr,
+                                              &restrictedToken);
+    ::FreeSid(administrators);
+    ASSERT_TRUE(made);
+    zel::UniqueHandle restricted(restrictedToken);
+
+    ASSERT_TRUE(::ImpersonateLoggedOnUser(restricted.get()));
+    const int admin = theUtil.IsUserAdmin();
+    ::RevertToSelf();
+    EXPECT_EQ(admin, 0);
+    EXPECT_EQ(theUtil.IsUserAdmin(), 1);
 }
 
 }  // namespace
