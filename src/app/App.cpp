@@ -7,6 +7,7 @@
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
 #include "platform/SettingsFile.h"
+#include "platform/Util.h"
 #include "app/StartupSeams.h"
 #include "platform/SystemLibrary.h"
 
@@ -75,7 +76,7 @@ int CZelSelfExtractorUIApp::DoMessageBox(const std::wstring& text, UINT type, UI
 
 BOOL CZelSelfExtractorUIApp::InitInstance() {
     StartGraphics();                                                           // 1
-    CjkUi = IsCjkLanguage(startup_seams::GetUILanguage()) ? 1 : 0;             // 2
+    CjkUi = IsCjkLanguage(static_cast<LANGID>(theUtil.GetUILanguage())) ? 1 : 0;             // 2
 
     CExtractorCommandOpt options;                                              // 3
     zel::ParseProcessCommandLine(options);
@@ -134,7 +135,7 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
     if (!DisplayName.empty()) SetTitle(DisplayName);
     theLog.LogMessage(8, L"Display Name", L"%s", DisplayName.c_str());
 
-    if (GetCheckAdmin() == 1 && !startup_seams::IsUserAdmin()) {              // 16
+    if (GetCheckAdmin() == 1 && theUtil.IsUserAdmin() == 0) {              // 16
         theLog.LogMessage(0, L"InitInstance", L"User is not having admin rights.");
         std::wstring text = GetLangString(421);
         size_t pair = text.find(L"\\n");
@@ -256,7 +257,7 @@ void CZelSelfExtractorUIApp::DeleteExtractedContents() {
 }
 
 void CZelSelfExtractorUIApp::StopGraphicsAndWorker() {
-    if (!AnotherInstance) startup_seams::WaitForWorker(*this, 100);
+    if (!AnotherInstance) Worker.WaitAndRelease(100);
     if (GdiplusToken != 0) {
         if (auto shutdown = ProcAddress<GdiplusShutdownFn>(gdiplus_.get(), "GdiplusShutdown")) shutdown(GdiplusToken);
         GdiplusToken = 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/RunMode.h"
+#include "app/WorkerThread.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
 
@@ -56,6 +57,7 @@ public:
     int Unattended = 0;
     int AnotherInstance = 0;
     zel::UniqueHandle SettingsFileHandle;
+    CWorkerThread Worker;
     ULONG_PTR GdiplusToken = 0;
     std::wstring DisplayName;
     std::wstring TopImagePath;

@@ -5,13 +5,8 @@
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
 
-#include <shlobj.h>
 
 namespace startup_seams {
-
-LANGID GetUILanguage() { return ::GetUserDefaultUILanguage(); }
-
-bool IsUserAdmin() { return ::IsUserAnAdmin() != FALSE; }
 
 void InitMasterLog(bool debug) {
     wchar_t path[MAX_PATH * 2] = {};
@@ -41,8 +36,6 @@ void ValidateOSBeforeExtraction(CZelSelfExtractorUIApp&) {}
 void RunFrontEnd(CZelSelfExtractorUIApp&, int) {}
 
 void ReleaseWindows(CZelSelfExtractorUIApp&) {}
-
-void WaitForWorker(CZelSelfExtractorUIApp&, DWORD) {}
 
 std::vector<std::wstring> DeleteFolderCollect(const std::wstring&) { return {}; }
 

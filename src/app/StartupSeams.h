@@ -14,8 +14,6 @@ class CZelSelfExtractorUIApp;
 
 namespace startup_seams {
 
-LANGID GetUILanguage();
-bool IsUserAdmin();
 
 void InitMasterLog(bool debug);
 // Returns the error text; empty on success.
@@ -29,7 +27,6 @@ void ValidateOSBeforeExtraction(CZelSelfExtractorUIApp& app);
 void RunFrontEnd(CZelSelfExtractorUIApp& app, int dispatch);
 
 void ReleaseWindows(CZelSelfExtractorUIApp& app);
-void WaitForWorker(CZelSelfExtractorUIApp& app, DWORD milliseconds);
 std::vector<std::wstring> DeleteFolderCollect(const std::wstring& folder);
 bool DeleteFolderTree(const std::wstring& folder);
 void ClearReadOnly(const std::wstring& path);

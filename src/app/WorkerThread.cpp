@@ -53,6 +53,16 @@ void CWorkerThread::Resume() {
     if (thread_) ::ResumeThread(thread_.get());
 }
 
+void CWorkerThread::WaitAndRelease(DWORD milliseconds) {
+    zel::UniqueHandle thread;
+    {
+        std::lock_guard<std::mutex> lock(threadLock_);
+        thread = std::move(thread_);
+        threadId_ = 0;
+    }
+    if (thread) ::WaitForSingleObject(thread.get(), milliseconds);
+}
+
 bool CWorkerThread::IsRunning() const {
     std::lock_guard<std::mutex> lock(threadLock_);
     return thread_ && ::WaitForSingleObject(thread_.get(), 0) == WAIT_TIMEOUT;

@@ -32,6 +32,9 @@ public:
     bool Stop();
     // No further Notify reaches any window once this has begun.
     bool StopAndForget();
+    // At exit: waits at most milliseconds for the thread, then lets go of
+    // its handle without stopping it.
+    void WaitAndRelease(DWORD milliseconds);
     void Suspend();
     void Resume();
     void Notify(UINT message, WPARAM wParam, LPARAM lParam);

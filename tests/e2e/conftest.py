@@ -126,7 +126,8 @@ def drives(wine, tmp_path):
             if link.is_symlink() or link.exists():
                 link.unlink()
             link.symlink_to(folder)
-            wine.reg("add", r"HKLM\Software\Wine\Drives", "/v", f"{letter}:", "/d", kind, "/f")
+            # The mount manager reads the 64-bit registry view.
+            wine.reg("add", r"HKLM\Software\Wine\Drives", "/v", f"{letter}:", "/d", kind, "/f", "/reg:64")
             self.mapped.append(letter)
             return folder
 
@@ -134,7 +135,7 @@ def drives(wine, tmp_path):
     yield d
     for letter in d.mapped:
         (PREFIX / "dosdevices" / f"{letter}:").unlink(missing_ok=True)
-        wine.reg("delete", r"HKLM\Software\Wine\Drives", "/v", f"{letter}:", "/f")
+        wine.reg("delete", r"HKLM\Software\Wine\Drives", "/v", f"{letter}:", "/f", "/reg:64")
 
 
 @pytest.fixture
