@@ -464,3 +464,26 @@ TEST_F(CheckConditionsTest, WholeSettingsFileRefusesAndAllows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CheckConditionsTest, GarbageRefusesWithoutHarm) {
+    const std::wstring hugeName(5000, L'x');
+    struct Case {
+        const char* name;
+        std::wstring conditions;
+    } cases[] = {
+        {"only separators", L"Action1Condition=Condition1\r\nCondition1=;;;;;;\r\n"},
+        {"unbalanced", L"Action1Condition=((Condition1\r\nCondition1={File};{C:\\windows};{EXIST};{};{M}\r\n"},
+        {"garbage words", L"Action1Condition=Condition1 ))(( $%&\r\nCondition1={File};{C:\\windows};{EXIST};{};{M}\r\n"},
+        {"huge location", L"Action1Condition=Condition1\r\nCondition1={File};{C:\\" + hugeName + L"};{>=};{1};{M}\r\n"},
+        {"registry root only", L"Action1Condition=Condition1\r\nCondition1={Registry};{HKEY_USERS};{=};{x};{M}\r\n"},
+        {"number overflow", L"Action1Condition=Condition99999999999\r\nCondition99999999999={File};{C:\\windows};{EXIST};{};{M}\r\n"},
+    };
+    for (const Case& c : cases) {
+        Write(L"[Conditions]\r\nAction1=Extract\r\n" + c.conditions);
+        EXPECT_EQ(validator.CheckConditions(1033), 0) << c.name;
+    }
+}
+
+}  // namespace
