@@ -165,7 +165,7 @@ std::wstring EnvironmentValue(const std::wstring& name) {
 }
 
 bool FileSearchFinds(const std::wstring& path) {
-    // Longer paths count as not found, as the search buffer of older systems held no more.
+    // Longer paths count as not found, whatever is there.
     if (path.size() > 255) return false;
     WIN32_FIND_DATAW data;
     zel::UniqueFindHandle find(::FindFirstFileW(path.c_str(), &data));
@@ -233,7 +233,7 @@ bool IsVersionText(const std::wstring& text) {
     return text.find_first_not_of(L"0123456789.") == std::wstring::npos;
 }
 
-// Splits "name" out of an expression into blank-separated words.
+// The blank-separated words of a text.
 std::vector<std::wstring> Words(const std::wstring& text) { return SplitText(text, L' '); }
 
 }  // namespace
