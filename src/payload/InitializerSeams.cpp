@@ -2,8 +2,6 @@
 // subsystem that arrives takes its function out of this file.
 #include "payload/Initializer.h"
 
-void CTavoInitalizer::HandSettingsToValidator() {}
-
 void CTavoInitalizer::CreateExtractionLogFile(const std::wstring&, int) {}
 
 void CTavoInitalizer::LogSystemInformation() {}
