@@ -387,23 +387,25 @@ INT_PTR DIAMONDAPI CCabDecompressor::FdiNotify(FDINOTIFICATIONTYPE type, PFDINOT
 
 INT_PTR CCabDecompressor::OnCabinetInfo(PFDINOTIFICATION info) {
     if (theInitializer.MultiPartDownload == 1) {
-        if (continuation_) {
-            continuation_ = false;
-        } else {
-            // Parts may have been renamed after packing: the next part keeps
-            // the first part's base and takes the announced number.
-            std::wstring announced = FromUtf8(info->psz1);
-            std::wstring renamed;
-            if (!announced.empty()) {
-                const std::wstring& first = theMultiPart.GetFirstPartName();
-                renamed = first.substr(0, first.size() >= 4 ? first.size() - 4 : 0) +
-                          announced.substr(announced.size() >= 4 ? announced.size() - 4 : 0);
-                std::string renamedUtf8 = ToUtf8(renamed);
-                if (info->psz1 != nullptr && renamedUtf8.size() < kMinAllocation)
-                    std::memcpy(info->psz1, renamedUtf8.c_str(), renamedUtf8.size() + 1);
-            }
-            currentCabinetName_ = renamed;
+        // Parts may have been renamed after packing: the next part keeps the
+        // first part's base and takes the announced number. The decoder's own
+        // copy of the name is renamed too, also in a cabinet it opened to go
+        // on with a file, so that a file running through several parts finds
+        // each of them.
+        std::wstring announced = FromUtf8(info->psz1);
+        std::wstring renamed;
+        if (!announced.empty()) {
+            const std::wstring& first = theMultiPart.GetFirstPartName();
+            renamed = first.substr(0, first.size() >= 4 ? first.size() - 4 : 0) +
+                      announced.substr(announced.size() >= 4 ? announced.size() - 4 : 0);
+            std::string renamedUtf8 = ToUtf8(renamed);
+            if (info->psz1 != nullptr && renamedUtf8.size() < kMinAllocation)
+                std::memcpy(info->psz1, renamedUtf8.c_str(), renamedUtf8.size() + 1);
         }
+        if (continuation_)
+            continuation_ = false;
+        else
+            currentCabinetName_ = renamed;
     }
     if (!cabinetInfoSeen_) {
         cabinetInfoSeen_ = true;
