@@ -101,6 +101,21 @@ TEST_F(CabEngineTest, SpanningSetIsExtractedAcrossItsCabinets) {
     EXPECT_EQ(cab_test::Tree(target + L"\\"), cab_test::Tree(fixtures + L"src\\"));
 }
 
+// A set whose first cabinet ends with a whole file: the decoder never asks for
+// the next cabinet, which is extracted all the same.
+TEST_F(CabEngineTest, SetEndingOnAFileBoundaryIsExtractedWhole) {
+    WriteBytes(dir_.File(L"one.cab"), MakeCabinet({{"\\a.txt", "first"}}, 9, 0, "TAVO", "two.cab"));
+    WriteBytes(dir_.File(L"two.cab"), MakeCabinet({{"\\b.txt", "second"}}, 9, 1));
+    CCabDecompressor engine(nullptr, true);
+    ASSERT_EQ(engine.ExtractCabinet(dir_.File(L"one.cab"), dir_.File(L"out")), 0) << engine.GetErrorText();
+    EXPECT_EQ(ReadBytes(dir_.File(L"out\\a.txt")), "first");
+    EXPECT_EQ(ReadBytes(dir_.File(L"out\\b.txt")), "second");
+
+    // A cabinet that names itself as the next one is read once.
+    WriteBytes(dir_.File(L"self.cab"), MakeCabinet({{"\\c.txt", "c"}}, 9, 0, "TAVO", "self.cab"));
+    EXPECT_EQ(engine.ExtractCabinet(dir_.File(L"self.cab"), dir_.File(L"out")), 0);
+}
+
 // --- names, folders and paths --------------------------------------------------
 
 TEST_F(CabEngineTest, FolderWithoutBackslashGetsFoldersCreatedAndListed) {

@@ -37,8 +37,9 @@ inline void Put32(std::string& out, uint32_t v) {
 }
 
 // One folder, no compression, data in blocks of at most 32 KiB.
+// next: the name of the next cabinet of the set, announced in the header.
 inline std::string MakeCabinet(const std::vector<Entry>& entries, uint16_t setId = 0, uint16_t index = 0,
-                               const char* signature = "TAVO") {
+                               const char* signature = "TAVO", const std::string& next = std::string()) {
     std::string data;
     std::string files;
     for (const Entry& e : entries) {
@@ -61,7 +62,9 @@ inline std::string MakeCabinet(const std::vector<Entry>& entries, uint16_t setId
         Put16(blocks, static_cast<uint32_t>(piece.size()));
         blocks += piece;
     }
-    const uint32_t headerSize = 36, folderSize = 8;
+    std::string names;
+    if (!next.empty()) names += next + '\0' + "disk" + '\0';
+    const uint32_t headerSize = 36 + static_cast<uint32_t>(names.size()), folderSize = 8;
     uint32_t filesAt = headerSize + folderSize;
     uint32_t dataAt = filesAt + static_cast<uint32_t>(files.size());
     std::string cab(signature, 4);
@@ -74,9 +77,10 @@ inline std::string MakeCabinet(const std::vector<Entry>& entries, uint16_t setId
     cab.push_back(1);
     Put16(cab, 1);
     Put16(cab, static_cast<uint32_t>(entries.size()));
-    Put16(cab, 0);
+    Put16(cab, next.empty() ? 0 : 2);
     Put16(cab, setId);
     Put16(cab, index);
+    cab += names;
     Put32(cab, dataAt);
     Put16(cab, blockCount);
     Put16(cab, 0);
