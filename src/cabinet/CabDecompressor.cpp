@@ -184,6 +184,7 @@ int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std:
     error_.Clear();
     readPositions_.clear();
     continuation_ = false;
+    keepWriteTime_ = false;
 
     extractionFolder_ = extractionFolder;                                              // 3
     if (extractionFolder_.size() > 1 && extractionFolder_.back() != L'\\') extractionFolder_ += L'\\';

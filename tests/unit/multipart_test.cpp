@@ -174,7 +174,7 @@ TEST_F(MultiPartTest, UpperCaseHashIsCorrupt) {
 }
 
 TEST_F(MultiPartTest, LaterFailureDecidesTheResult) {
-    // Part 002 changed after hashing; part 003 is of another set.
+    // The second part changed after hashing; the third is of another set.
     MakePackage(L"Setup", {{kSet, 0}, {kSet, 1}, {kSet + 7, 2}}, 3);
     WriteBytes(paths_[1], "changed");
     std::wstring failed;
