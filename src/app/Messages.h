@@ -13,6 +13,7 @@
 // of the quiet dialog (lParam 100, or the file count as the range).
 constexpr UINT WM_ZEL_PROGRESS = WM_USER + 42;  // 1066
 // wParam points at a LogRecord; the window writes it and returns 1.
+// Sent (the sender waits) by the payload reader and the cabinet engine.
 constexpr UINT WM_ZEL_LOG_LINE = WM_USER + 43;  // 1067
 // Sent by the cabinet engine; the window stores the answer before returning.
 constexpr UINT WM_ZEL_OVERWRITE_QUESTION = WM_USER + 100;  // 1124
@@ -46,4 +47,10 @@ inline void WriteLogRecord(const LogRecord& record) {
             text += record.Argument;
     }
     theLog.LogText(record.Level, record.Source.c_str(), text);
+}
+
+// The payload reader and the cabinet engine send and wait, so the records
+// they hand over stay valid; without a window nothing is sent.
+inline LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return window != nullptr ? ::SendMessageW(window, message, wParam, lParam) : 0;
 }

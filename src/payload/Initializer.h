@@ -3,6 +3,7 @@
 // engine wrote, for the whole run.
 #pragma once
 
+#include "app/Messages.h"
 #include "app/RunMode.h"
 
 #include <cstdint>
@@ -10,12 +11,7 @@
 #include <string>
 
 // A log line the extraction driver hands to the window.
-struct WorkerLogRecord {
-    int Level = 8;
-    std::wstring Source;
-    std::wstring Format;
-    std::wstring Text;
-};
+using WorkerLogRecord = LogRecord;
 
 class CTavoInitalizer {
 public:

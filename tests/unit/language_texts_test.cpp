@@ -107,6 +107,10 @@ std::vector<std::wstring> ButtonsOfBox(UINT type, const wchar_t* caption) {
             box = ::FindWindowW(L"#32770", caption);
         }
         if (box == nullptr) return;
+        // The box is found by its caption as soon as it exists; its buttons
+        // get their captions when it is activated.
+        for (int i = 0; i < 100 && !::IsWindowVisible(box); ++i) ::Sleep(20);
+        ::Sleep(100);
         for (HWND b = ::FindWindowExW(box, nullptr, L"Button", nullptr); b; b = ::FindWindowExW(box, b, L"Button", nullptr)) {
             wchar_t text[128] = {};
             ::GetWindowTextW(b, text, 128);

@@ -1,0 +1,548 @@
+#include "cabinet/CabDecompressor.h"
+
+#include "app/Messages.h"
+#include "cabinet/MultiPart.h"
+#include "logging/LogFile.h"
+#include "platform/SystemLibrary.h"
+#include "platform/Util.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <new>
+#include <set>
+#include <vector>
+
+std::atomic<int> OverwriteAnswer{OverwriteNotAsked};
+std::atomic<int> ContinueExtraction{1};
+std::wstring CurrentExtractFileName;
+
+namespace {
+// The decoder's callbacks carry no context, so they reach the engine here.
+CCabDecompressor* activeEngine = nullptr;
+
+constexpr char kPackageSignature[4] = {'T', 'A', 'V', 'O'};
+constexpr char kCabinetSignature[4] = {'M', 'S', 'C', 'F'};
+
+// Every block handed to the decoder has room for a cabinet name, so the
+// next-cabinet name it passes with the cabinet information can be rewritten
+// in place (the platform's own decoder keeps it in a buffer of this size;
+// others allocate just the stored length).
+constexpr ULONG kMinAllocation = 256;
+
+constexpr wchar_t kCallbackSource[] = L"FdiCallback";
+constexpr wchar_t kOverwriteSource[] = L"FileOverwrite";
+constexpr wchar_t kValidateSource[] = L"ValidateCabinetFile";
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                     nullptr);
+    std::string result(size, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                          nullptr);
+    return result;
+}
+
+std::wstring FromUtf8(const char* text) {
+    if (text == nullptr || *text == '\0') return std::wstring();
+    int size = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    if (size <= 0) return std::wstring();
+    std::wstring result(size, L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text, -1, result.data(), size);
+    result.resize(size - 1);
+    return result;
+}
+
+std::wstring FromLatin1(const char* text) {
+    std::wstring result;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); p != nullptr && *p != 0; ++p)
+        result.push_back(static_cast<wchar_t>(*p));
+    return result;
+}
+
+bool EqualNoCase(const std::wstring& a, const std::wstring& b) { return ::_wcsicmp(a.c_str(), b.c_str()) == 0; }
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+// A stored name may only name a file below the extraction folder: no drive,
+// stream or UNC prefix and no part that climbs out ("..", or dots and blanks
+// that the platform trims to it). Both separators count.
+bool IsSafeStoredName(const std::wstring& name) {
+    if (name.empty() || name.find(L':') != std::wstring::npos) return false;
+    auto isSeparator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    if (name.size() >= 2 && isSeparator(name[0]) && isSeparator(name[1])) return false;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = start;
+        while (end < name.size() && !isSeparator(name[end])) ++end;
+        std::wstring part = name.substr(start, end - start);
+        if (!part.empty() && part.find_first_not_of(L". ") == std::wstring::npos) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return std::wstring();
+    std::wstring result(size, L'\0');
+    DWORD got = ::GetFullPathNameW(path.c_str(), size, result.data(), nullptr);
+    result.resize(got < size ? got : 0);
+    return result;
+}
+
+// The resolved output path lies inside the resolved extraction folder.
+bool IsInsideFolder(const std::wstring& path, const std::wstring& folderWithSlash) {
+    std::wstring full = FullPath(path);
+    std::wstring root = FullPath(folderWithSlash);
+    if (full.empty() || root.empty()) return false;
+    if (root.back() != L'\\') root += L'\\';
+    return full.size() > root.size() && ::_wcsnicmp(full.c_str(), root.c_str(), root.size()) == 0;
+}
+
+template <typename Fn>
+Fn Entry(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+bool FileExistsAt(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+}  // namespace
+
+CCabDecompressor::CCabDecompressor(HWND notifyWindow, bool overwriteWithoutAsking)
+    : notifyWindow_(notifyWindow), overwriteWithoutAsking_(overwriteWithoutAsking) {}
+
+CCabDecompressor::~CCabDecompressor() {
+    if (outputHandle_ > 0) CloseFile(outputHandle_);
+    if (context_ != nullptr && fdiDestroy_ != nullptr) fdiDestroy_(context_);
+    context_ = nullptr;
+    module_.reset();
+    if (activeEngine == this) activeEngine = nullptr;
+}
+
+bool CCabDecompressor::Initialise() {
+    activeEngine = this;
+    error_.Clear();
+    if (context_ != nullptr) return true;
+    if (!module_) {
+        module_.reset(zel::LoadSystemLibrary(L"Cabinet.dll"));
+        if (module_) {
+            fdiCreate_ = Entry<FdiCreateFn>(module_.get(), "FDICreate");
+            fdiCopy_ = Entry<FdiCopyFn>(module_.get(), "FDICopy");
+            fdiIsCabinet_ = Entry<FdiIsCabinetFn>(module_.get(), "FDIIsCabinet");
+            fdiDestroy_ = Entry<FdiDestroyFn>(module_.get(), "FDIDestroy");
+        }
+        if (!module_ || !fdiCreate_ || !fdiCopy_ || !fdiIsCabinet_ || !fdiDestroy_) {
+            module_.reset();
+            fdiCreate_ = nullptr;
+            fdiCopy_ = nullptr;
+            fdiIsCabinet_ = nullptr;
+            fdiDestroy_ = nullptr;
+            error_.SetOwnCode(CabCodeNoCabinetDll);
+            return false;
+        }
+    }
+    context_ = fdiCreate_(FdiAlloc, FdiFree, FdiOpen, FdiRead, FdiWrite, FdiClose, FdiSeek, cpu80386,
+                          error_.PlatformRecord());
+    if (context_ == nullptr && !error_.HasError()) error_.SetOwnCode(CabCodeNoCabinetDll);
+    return context_ != nullptr;
+}
+
+int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std::wstring& extractionFolder) {
+    if (!Initialise()) return GetErrorCode();                                          // 1
+    if (outputHandle_ > 0) CloseFile(outputHandle_);                                   // 2
+    outputHandle_ = 0;
+    outputPath_.clear();
+    error_.Clear();
+    readPositions_.clear();
+    continuation_ = false;
+    keepWriteTime_ = false;
+
+    extractionFolder_ = extractionFolder;                                              // 3
+    if (extractionFolder_.size() > 1 && extractionFolder_.back() != L'\\') extractionFolder_ += L'\\';
+
+    size_t slash = cabinetPath.rfind(L'\\');                                           // 4
+    std::wstring cabinetFolder = slash == std::wstring::npos ? std::wstring() : cabinetPath.substr(0, slash + 1);
+    std::wstring cabinetName = slash == std::wstring::npos ? cabinetPath : cabinetPath.substr(slash + 1);
+
+    if (extractionFolder_.size() < 3 || cabinetFolder.size() < 2 || cabinetName.size() < 2) {  // 5
+        error_.SetOwnCode(CabCodeBadParameters);
+        return GetErrorCode();
+    }
+
+    currentCabinetName_ = cabinetName;                                                 // 6
+    std::string folderUtf8 = ToUtf8(cabinetFolder);
+    // A set whose cabinets name each other in a circle would never end.
+    std::set<std::wstring> extracted;
+    std::wstring name = cabinetName;
+    for (;;) {
+        extracted.insert(Lower(name));
+        cabinetInfoSeen_ = false;
+        announcedNextCabinet_.clear();
+        std::string nameUtf8 = ToUtf8(name);
+        if (!fdiCopy_(context_, nameUtf8.data(), folderUtf8.data(), 0, FdiNotify, nullptr, nullptr)) break;  // 7
+        // 8: the name the notifications left; when no file ran on into the
+        // next cabinet, the next one this cabinet announces, so that a set
+        // whose cabinets end on a file boundary is still extracted whole.
+        std::wstring next = currentCabinetName_;
+        if (next.empty() || EqualNoCase(next, name)) next = announcedNextCabinet_;
+        if (next.empty() || extracted.count(Lower(next)) != 0) break;
+        currentCabinetName_ = next;
+        name = next;
+    }
+    if (outputHandle_ > 0) CloseFile(outputHandle_);                                   // 9
+    return error_.HasError() ? GetErrorCode() : 0;                                     // 10
+}
+
+bool CCabDecompressor::ReadCabinetInfo(const std::wstring& path, FDICABINETINFO& info) {
+    error_.Clear();
+    readPositions_.clear();
+    INT_PTR handle = OpenFile(path, _O_RDONLY | _O_BINARY, true);
+    if (handle == -1) return false;
+    info = FDICABINETINFO{};
+    BOOL isCabinet = fdiIsCabinet_(context_, handle, &info);
+    CloseFile(handle);
+    return isCabinet != FALSE;
+}
+
+USHORT CCabDecompressor::GetCabinetSetID(const std::wstring& path) {
+    if (!Initialise()) return 65535;
+    FDICABINETINFO info;
+    return ReadCabinetInfo(path, info) ? info.setID : 65535;
+}
+
+bool CCabDecompressor::ValidateCabinetFile(const std::wstring& path) {
+    if (!Initialise()) return false;                                                   // 1
+    FDICABINETINFO info;
+    if (!ReadCabinetInfo(path, info)) return false;                                    // 2
+
+    std::wstring digits = path.size() >= 3 ? path.substr(path.size() - 3) : path;      // 3
+    long number = std::wcstol(digits.c_str(), nullptr, 10);
+    if (number < 1) {
+        LogLine(11, kValidateSource, L"Could not get cab number for cabinet.", std::wstring());
+        return false;
+    }
+    bool valid = true;
+    if (info.setID != theInitializer.CabinetSetId) {                                   // 4
+        LogLine(11, kValidateSource, L"Cabinet GUID not matching", std::wstring());
+        valid = false;
+    }
+    if (info.iCabinet != number - 1) {                                                 // 5
+        LogLine(11, kValidateSource, L"Cabinet number from Name : %s", digits);
+        LogLine(11, kValidateSource, L"Cabinet number from Cabinet information : %s", std::to_wstring(info.iCabinet));
+        LogLine(11, kValidateSource, L"Cabinet ID not correct", std::wstring());
+        valid = false;
+    }
+    return valid;
+}
+
+// --- file access -----------------------------------------------------------
+
+INT_PTR CCabDecompressor::OpenFile(const std::wstring& path, int flags, bool cabinetFile) {
+    DWORD access = GENERIC_READ;
+    if ((flags & 3) == _O_WRONLY) access = GENERIC_WRITE;
+    if ((flags & 3) == _O_RDWR) access = GENERIC_READ | GENERIC_WRITE;
+    DWORD disposition = OPEN_EXISTING;
+    if (flags & _O_CREAT) {
+        // So that a read-only file can be written over.
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        disposition = (flags & _O_EXCL) ? CREATE_NEW : (flags & _O_TRUNC) ? CREATE_ALWAYS : OPEN_ALWAYS;
+    } else if (flags & _O_TRUNC) {
+        disposition = TRUNCATE_EXISTING;
+    }
+    HANDLE file = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        lastSystemError_ = ::GetLastError();
+        return -1;
+    }
+    INT_PTR handle = reinterpret_cast<INT_PTR>(file);
+    if (cabinetFile) {
+        readPositions_[handle] = 0;
+    } else {
+        outputHandle_ = handle;
+        outputPath_ = path;
+    }
+    return handle;
+}
+
+UINT CCabDecompressor::ReadFile(INT_PTR handle, void* buffer, UINT count) {
+    DWORD got = 0;
+    if (!::ReadFile(reinterpret_cast<HANDLE>(handle), buffer, count, &got, nullptr)) return static_cast<UINT>(-1);
+    auto position = readPositions_.find(handle);
+    if (position == readPositions_.end()) return got;
+    // The signature covers the first four bytes of the file, wherever a read
+    // that touches them starts; the bytes on disk stay as they are.
+    LONGLONG start = position->second;
+    position->second += got;
+    char* bytes = static_cast<char*>(buffer);
+    for (LONGLONG at = start; at < 4 && at < start + got; ++at) {
+        if (bytes[at - start] != kPackageSignature[at]) {
+            error_.SetOwnCode(CabCodeNotACabinet);
+            return static_cast<UINT>(-1);
+        }
+    }
+    for (LONGLONG at = start; at < 4 && at < start + got; ++at) bytes[at - start] = kCabinetSignature[at];
+    return got;
+}
+
+LONG CCabDecompressor::SeekFile(INT_PTR handle, LONG distance, int origin) {
+    DWORD method = origin == SEEK_CUR ? FILE_CURRENT : origin == SEEK_END ? FILE_END : FILE_BEGIN;
+    LARGE_INTEGER move;
+    move.QuadPart = distance;
+    LARGE_INTEGER now;
+    if (!::SetFilePointerEx(reinterpret_cast<HANDLE>(handle), move, &now, method)) return -1;
+    auto position = readPositions_.find(handle);
+    if (position != readPositions_.end()) position->second = now.QuadPart;
+    return static_cast<LONG>(now.QuadPart);
+}
+
+int CCabDecompressor::CloseFile(INT_PTR handle) {
+    if (handle < 1) return 0;
+    BOOL closed = ::CloseHandle(reinterpret_cast<HANDLE>(handle));
+    if (handle == outputHandle_) outputHandle_ = 0;
+    readPositions_.erase(handle);
+    return closed ? 0 : -1;
+}
+
+void* DIAMONDAPI CCabDecompressor::FdiAlloc(ULONG size) { return std::malloc(std::max(size, kMinAllocation)); }
+
+void DIAMONDAPI CCabDecompressor::FdiFree(void* memory) { std::free(memory); }
+
+INT_PTR DIAMONDAPI CCabDecompressor::FdiOpen(char* name, int flags, int /*mode*/) {
+    if (activeEngine == nullptr) return -1;
+    try {
+        return activeEngine->OpenFile(FromUtf8(name), flags, true);
+    } catch (...) {
+        return -1;
+    }
+}
+
+UINT DIAMONDAPI CCabDecompressor::FdiRead(INT_PTR handle, void* buffer, UINT count) {
+    if (activeEngine == nullptr) return static_cast<UINT>(-1);
+    return activeEngine->ReadFile(handle, buffer, count);
+}
+
+UINT DIAMONDAPI CCabDecompressor::FdiWrite(INT_PTR handle, void* buffer, UINT count) {
+    DWORD written = 0;
+    if (!::WriteFile(reinterpret_cast<HANDLE>(handle), buffer, count, &written, nullptr)) return static_cast<UINT>(-1);
+    return written;
+}
+
+int DIAMONDAPI CCabDecompressor::FdiClose(INT_PTR handle) {
+    if (activeEngine == nullptr) return -1;
+    return activeEngine->CloseFile(handle);
+}
+
+LONG DIAMONDAPI CCabDecompressor::FdiSeek(INT_PTR handle, LONG distance, int origin) {
+    if (activeEngine == nullptr) return -1;
+    return activeEngine->SeekFile(handle, distance, origin);
+}
+
+// --- notifications -----------------------------------------------------------
+
+INT_PTR DIAMONDAPI CCabDecompressor::FdiNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION info) {
+    if (activeEngine == nullptr || info == nullptr) return -1;
+    try {
+        switch (type) {
+            case fdintCABINET_INFO: return activeEngine->OnCabinetInfo(info);
+            case fdintPARTIAL_FILE: return 0;
+            case fdintCOPY_FILE: return activeEngine->OnCopyFile(info);
+            case fdintCLOSE_FILE_INFO: return activeEngine->OnCloseFile(info);
+            case fdintNEXT_CABINET: return activeEngine->OnNextCabinet(info);
+            default: return 0;
+        }
+    } catch (...) {
+        // Nothing unwinds through the decoder.
+        return -1;
+    }
+}
+
+INT_PTR CCabDecompressor::OnCabinetInfo(PFDINOTIFICATION info) {
+    if (theInitializer.MultiPartDownload == 1) {
+        // Parts may have been renamed after packing: the next part keeps the
+        // first part's base and takes the announced number. The decoder's own
+        // copy of the name is renamed too, also in a cabinet it opened to go
+        // on with a file, so that a file running through several parts finds
+        // each of them.
+        std::wstring announced = FromUtf8(info->psz1);
+        std::wstring renamed;
+        if (!announced.empty()) {
+            const std::wstring& first = theMultiPart.GetFirstPartName();
+            renamed = first.substr(0, first.size() >= 4 ? first.size() - 4 : 0) +
+                      announced.substr(announced.size() >= 4 ? announced.size() - 4 : 0);
+            std::string renamedUtf8 = ToUtf8(renamed);
+            if (info->psz1 != nullptr && renamedUtf8.size() < kMinAllocation)
+                std::memcpy(info->psz1, renamedUtf8.c_str(), renamedUtf8.size() + 1);
+        }
+        if (continuation_)
+            continuation_ = false;
+        else
+            currentCabinetName_ = renamed;
+    }
+    if (!cabinetInfoSeen_) {
+        cabinetInfoSeen_ = true;
+        announcedNextCabinet_ = FromUtf8(info->psz1);
+    }
+    return 0;
+}
+
+INT_PTR CCabDecompressor::OnCopyFile(PFDINOTIFICATION info) {
+    if (ContinueExtraction == 0) {                                                     // 1
+        error_.SetOwnCode(CabCodeUserAborted);
+        return -1;
+    }
+    std::wstring stored = (info->attribs & _A_NAME_IS_UTF) ? FromUtf8(info->psz1) : FromLatin1(info->psz1);  // 2
+    if (!IsSafeStoredName(stored)) {
+        LogLine(0, kCallbackSource, L"File name leaves the extraction folder, extraction stopped : %s", stored);
+        error_.SetOwnCode(CabCodeUnsafeName);
+        return -1;
+    }
+    // Other writers store "Data\a.txt" where ours store "\Data\a.txt".
+    if (stored[0] != L'\\' && stored[0] != L'/') stored.insert(stored.begin(), L'\\');
+
+    size_t slash = stored.find_last_of(L"\\/");                                        // 3
+    std::wstring subFolder = stored.substr(0, slash + 1);
+    std::wstring fileName = stored.substr(slash + 1);
+    std::wstring outputFolder = extractionFolder_.substr(0, extractionFolder_.size() - 1) + subFolder;  // 4
+    std::wstring outputPath = outputFolder + fileName;
+    CurrentExtractFileName = fileName;                                                 // 5
+
+    if (outputPath.size() > kMaxOutputPath) {                                          // 6
+        error_.SetOwnCode(CabCodePathTooLong);
+        return -1;
+    }
+    if (!IsInsideFolder(outputPath, extractionFolder_)) {
+        LogLine(0, kCallbackSource, L"File name leaves the extraction folder, extraction stopped : %s", stored);
+        error_.SetOwnCode(CabCodeUnsafeName);
+        return -1;
+    }
+    CreateOutputFolders(outputFolder);                                                 // 7
+
+    INT_PTR result;
+    if (overwriteWithoutAsking_) {                                                     // 8
+        if (FileExistsAt(outputPath)) {
+            LogLine(8, kCallbackSource, L"Deleting file : %s", outputPath);
+            ::DeleteFileW(outputPath.c_str());
+        }
+        theInitializer.ExtractedFiles.push_front(outputPath);
+        LogLine(8, kCallbackSource, L"Extracting file : %s", outputPath);
+        result = OpenFile(outputPath, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
+    } else {
+        result = OverwriteStep(outputPath);
+    }
+    if (result == kCancelResult) {                                                     // 9
+        error_.SetOwnCode(CabCodeUserAborted);
+        return -1;
+    }
+    return result;
+}
+
+void CCabDecompressor::CreateOutputFolders(const std::wstring& folder) {
+    // From the top down, past the drive root ("C:\").
+    for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos; at = folder.find(L'\\', at + 1)) {
+        std::wstring prefix = folder.substr(0, at);
+        if (::CreateDirectoryW(prefix.c_str(), nullptr)) theInitializer.ExtractedFolders.push_back(prefix);
+    }
+}
+
+INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
+    if (FileExistsAt(path)) {                                                          // 1
+        int answer = OverwriteAnswer;
+        if (answer == OverwriteYes || answer == OverwriteNo || theInitializer.OverwriteAllDecided == 0) {  // 2
+            SendToWindow(notifyWindow_, WM_ZEL_OVERWRITE_QUESTION, 0, 0);
+            answer = OverwriteAnswer;
+        }
+        if (answer == OverwriteYesToAll || answer == OverwriteNoToAll) theInitializer.OverwriteAllDecided = 1;
+
+        if (answer == OverwriteYes || answer == OverwriteYesToAll) {                   // 3
+            keepWriteTime_ = true;
+            LogLine(8, kOverwriteSource, L"Deleting file : %s", path);
+            if (DWORD error = CUtilPaths::ClearReadOnly(path); error != 0) {
+                error_.SetOwnCode(CabCodeReadOnlyNotRemoved);
+                LogLine(8, kOverwriteSource, L"Error Code : " + std::to_wstring(error), std::wstring());
+                // The platform's text goes as the argument: it is never a format.
+                LogLine(8, kOverwriteSource, L"Error string : %s", CUtilPaths::GetErrorMessage(error));
+                return -1;
+            }
+            if (::DeleteFileW(path.c_str())) {
+                LogLine(8, kOverwriteSource, L"Extracing file : %s", path);
+                INT_PTR handle = OpenFile(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
+                theInitializer.ExtractedFiles.push_front(path);
+                return handle;
+            }
+            // Only to learn why the file cannot be replaced.
+            HANDLE probe = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            lastSystemError_ = probe == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_ACCESS_DENIED;
+            if (probe != INVALID_HANDLE_VALUE) ::CloseHandle(probe);
+            return -1;
+        }
+        if (answer == OverwriteNo || answer == OverwriteNoToAll) {                     // 4
+            LogLine(8, kOverwriteSource, L"File already exists : %s. No action required.", path);
+            return 0;
+        }
+        if (answer == OverwriteCancel) return kCancelResult;                           // 5
+    }
+    LogLine(8, kOverwriteSource, L"Extracing file : %s", path);                        // 6
+    theInitializer.ExtractedFiles.push_front(path);
+    return OpenFile(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
+}
+
+INT_PTR CCabDecompressor::OnCloseFile(PFDINOTIFICATION info) {
+    CloseFile(info->hf);
+    ApplyStoredTimeAndAttributes(info->date, info->time, info->attribs);
+    SendToWindow(notifyWindow_, WM_ZEL_PROGRESS, 1, 0);
+    return 1;
+}
+
+void CCabDecompressor::ApplyStoredTimeAndAttributes(USHORT date, USHORT time, USHORT attribs) {
+    bool keepWriteTime = keepWriteTime_;
+    keepWriteTime_ = false;
+    zel::UniqueHandle file(::CreateFileW(outputPath_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    if (!keepWriteTime) {
+        FILETIME stored, utc;
+        if (::DosDateTimeToFileTime(date, time, &stored)) {
+            if (attribs & kAttribUtcTime)
+                utc = stored;
+            else
+                ::LocalFileTimeToFileTime(&stored, &utc);
+            ::SetFileTime(file.get(), &utc, nullptr, &utc);
+        }
+    }
+    file.reset();
+    DWORD kept = attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                            FILE_ATTRIBUTE_ARCHIVE);
+    ::SetFileAttributesW(outputPath_.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+}
+
+INT_PTR CCabDecompressor::OnNextCabinet(PFDINOTIFICATION info) {
+    continuation_ = true;
+    if (info->fdie != FDIERROR_NONE) {
+        error_.SetOwnCode(info->fdie);
+        return -1;
+    }
+    currentCabinetName_ = FromUtf8(info->psz1);
+    return 0;
+}
+
+void CCabDecompressor::LogLine(int level, const wchar_t* source, const std::wstring& format,
+                               const std::wstring& argument) {
+    if (notifyWindow_ == nullptr) {
+        theLog.LogMessage(level, source, format.c_str(), argument.c_str());
+        return;
+    }
+    logRecord_.Level = level;
+    logRecord_.Source = source;
+    logRecord_.Text = format;
+    logRecord_.Argument = argument;
+    SendToWindow(notifyWindow_, WM_ZEL_LOG_LINE, reinterpret_cast<WPARAM>(&logRecord_), 0);
+}

@@ -1,0 +1,120 @@
+// Extracts package cabinets (MS-CAB with "TAVO" in place of "MSCF") through
+// the platform decoder in Cabinet.dll, file by file, into an extraction
+// folder; answers set-number questions for the part-file checks.
+#pragma once
+
+#include "cabinet/Error.h"
+#include "framework/Handles.h"
+#include "payload/Initializer.h"
+
+#include <windows.h>
+
+#include <fdi.h>
+
+#include <atomic>
+#include <map>
+#include <string>
+
+// The user's last answer to the overwrite question; -1 before any answer.
+enum OverwriteAnswerValue {
+    OverwriteNotAsked = -1,
+    OverwriteYes = 1000,
+    OverwriteYesToAll = 1001,
+    OverwriteNo = 1002,
+    OverwriteNoToAll = 1003,
+    OverwriteCancel = 1004,
+};
+
+// Written by the window thread, read by the worker: atomics so the unlocked
+// hand-over is well defined.
+extern std::atomic<int> OverwriteAnswer;
+// 0 once the user has confirmed cancelling; the engine stops at the next file.
+extern std::atomic<int> ContinueExtraction;
+// Name, without folder, of the file being extracted (for the overwrite
+// dialog and the driver's error messages).
+extern std::wstring CurrentExtractFileName;
+
+class CCabDecompressor {
+public:
+    // Stored date and time are UTC rather than local time.
+    static constexpr USHORT kAttribUtcTime = 0x100;
+    static constexpr size_t kMaxOutputPath = 260;
+
+    explicit CCabDecompressor(HWND notifyWindow = nullptr, bool overwriteWithoutAsking = false);
+    virtual ~CCabDecompressor();
+    CCabDecompressor(const CCabDecompressor&) = delete;
+    CCabDecompressor& operator=(const CCabDecompressor&) = delete;
+
+    // 0 on success, otherwise GetErrorCode().
+    int ExtractCabinet(const std::wstring& cabinetPath, const std::wstring& extractionFolder);
+
+    const std::wstring& GetErrorText() { return error_.GetErrorText(); }
+    int GetErrorCode() const { return error_.GetErrorCode(); }
+    DWORD GetLastSystemError() const { return lastSystemError_; }
+    const std::wstring& GetCurrentCabinetName() const { return currentCabinetName_; }
+
+    // The set number stored in a package cabinet, or 65535.
+    USHORT GetCabinetSetID(const std::wstring& path);
+    // The cabinet is of the package's set at the position its name's last
+    // three digits give.
+    bool ValidateCabinetFile(const std::wstring& path);
+
+private:
+    using FdiCreateFn = HFDI(DIAMONDAPI*)(PFNALLOC, PFNFREE, PFNOPEN, PFNREAD, PFNWRITE, PFNCLOSE, PFNSEEK, int,
+                                          PERF);
+    using FdiCopyFn = BOOL(DIAMONDAPI*)(HFDI, char*, char*, int, PFNFDINOTIFY, PFNFDIDECRYPT, void*);
+    using FdiIsCabinetFn = BOOL(DIAMONDAPI*)(HFDI, INT_PTR, PFDICABINETINFO);
+    using FdiDestroyFn = BOOL(DIAMONDAPI*)(HFDI);
+
+    // Result of the overwrite step that is neither a handle nor 0 (skip) nor
+    // -1 (stop). CreateFileW never returns a pseudo-handle value.
+    static constexpr INT_PTR kCancelResult = -2;
+
+    bool Initialise();
+    bool ReadCabinetInfo(const std::wstring& path, FDICABINETINFO& info);
+
+    INT_PTR OpenFile(const std::wstring& path, int flags, bool cabinetFile);
+    UINT ReadFile(INT_PTR handle, void* buffer, UINT count);
+    LONG SeekFile(INT_PTR handle, LONG distance, int origin);
+    int CloseFile(INT_PTR handle);
+
+    INT_PTR OnCabinetInfo(PFDINOTIFICATION info);
+    INT_PTR OnCopyFile(PFDINOTIFICATION info);
+    INT_PTR OnCloseFile(PFDINOTIFICATION info);
+    INT_PTR OnNextCabinet(PFDINOTIFICATION info);
+    INT_PTR OverwriteStep(const std::wstring& path);
+    void CreateOutputFolders(const std::wstring& folder);
+    void ApplyStoredTimeAndAttributes(USHORT date, USHORT time, USHORT attribs);
+    void LogLine(int level, const wchar_t* source, const std::wstring& format, const std::wstring& argument);
+
+    static void* DIAMONDAPI FdiAlloc(ULONG size);
+    static void DIAMONDAPI FdiFree(void* memory);
+    static INT_PTR DIAMONDAPI FdiOpen(char* name, int flags, int mode);
+    static UINT DIAMONDAPI FdiRead(INT_PTR handle, void* buffer, UINT count);
+    static UINT DIAMONDAPI FdiWrite(INT_PTR handle, void* buffer, UINT count);
+    static int DIAMONDAPI FdiClose(INT_PTR handle);
+    static LONG DIAMONDAPI FdiSeek(INT_PTR handle, LONG distance, int origin);
+    static INT_PTR DIAMONDAPI FdiNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION info);
+
+    HWND notifyWindow_;
+    bool overwriteWithoutAsking_;
+    std::wstring extractionFolder_;
+    std::wstring currentCabinetName_;
+    // The next cabinet that the cabinet given to the decoder announces.
+    std::wstring announcedNextCabinet_;
+    bool cabinetInfoSeen_ = false;
+    bool continuation_ = false;
+    CError error_;
+    HFDI context_ = nullptr;
+    INT_PTR outputHandle_ = 0;
+    std::wstring outputPath_;
+    bool keepWriteTime_ = false;
+    DWORD lastSystemError_ = 0;
+    zel::UniqueModule module_;
+    FdiCreateFn fdiCreate_ = nullptr;
+    FdiCopyFn fdiCopy_ = nullptr;
+    FdiIsCabinetFn fdiIsCabinet_ = nullptr;
+    FdiDestroyFn fdiDestroy_ = nullptr;
+    std::map<INT_PTR, LONGLONG> readPositions_;
+    WorkerLogRecord logRecord_;
+};
