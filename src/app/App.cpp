@@ -81,10 +81,12 @@ BOOL CZelSelfExtractorUIApp::InitInstance() {
     CExtractorCommandOpt options;                                              // 3
     zel::ParseProcessCommandLine(options);
 
-    startup_seams::InitMasterLog(false);                                       // 4
+    theInitializer.InitMasterLog(0);                                            // 4
 
     Silent = options.Silent;                                                   // 5
     Unattended = options.Unattended;
+    // The settings pass already needs to know whether it may show a box.
+    theInitializer.RunMode = GetRunMode();
 
     CSingleInstance instance(kSingleInstanceMutexName);                        // 6
     if (instance.IsAnotherInstanceRunning()) {
@@ -107,7 +109,7 @@ BOOL CZelSelfExtractorUIApp::InitInstance() {
 
     if (!CreateTavoTempDir()) Quit(-1, kExitFailure, std::wstring());          // 9
 
-    int code = startup_seams::ExtractIntermediateFiles();                      // 10
+    int code = theInitializer.ExtractIntermediateFiles();                      // 10
     if (code != 0) Quit(-1, code, std::wstring());
 
     HeadingFont = {16, 600, L"Tahoma"};                                        // 11
@@ -156,7 +158,7 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
 }
 
 bool CZelSelfExtractorUIApp::CreateTavoTempDir() {
-    std::wstring error = startup_seams::CreateAndValidateWorkingFolder();
+    std::wstring error = theInitializer.CretaeAndValidateTavoTempDir();
     if (error.empty()) return true;
     SetTitle(GetLangString(103));
     ShowBox(error, MB_OK | MB_ICONERROR);
@@ -226,8 +228,9 @@ void CZelSelfExtractorUIApp::DeleteTempFolder() {
     if (folder.size() <= 3 || ::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return;
     theLog.LogText(8, L"Temp directory : ", folder);
     theLog.LogText(8, L"Deleting folder : ", folder);
-    for (const std::wstring& file : startup_seams::DeleteFolderCollect(folder))
-        theLog.LogText(8, L"File could not be deleted : ", file);
+    StringList notDeleted;
+    theUtil.DeleteFolderCollect(folder, notDeleted);
+    for (const std::wstring& file : notDeleted) theLog.LogText(8, L"File could not be deleted : ", file);
 }
 
 void CZelSelfExtractorUIApp::DeleteExtractedContents() {
@@ -235,21 +238,21 @@ void CZelSelfExtractorUIApp::DeleteExtractedContents() {
     auto& files = theInitializer.ExtractedFiles;
     for (auto it = files.rbegin(); it != files.rend(); ++it) {
         theLog.LogMessage(8, source, L"Deleting file : %s\n", it->c_str());
-        startup_seams::ClearReadOnly(*it);
+        theUtil.ClearReadOnly(*it);
         if (!::DeleteFileW(it->c_str())) theLog.LogMessage(8, source, L"Could not delete file : %s", it->c_str());
         ::Sleep(10);
     }
     for (const std::wstring& folder : theInitializer.ExtractedFolders) {
         if (folder.empty()) continue;
         theLog.LogMessage(8, source, L"Deleting folder : %s", folder.c_str());
-        if (!startup_seams::DeleteFolderTree(folder))
+        if (!theUtil.DeleteFolderTree(folder))
             theLog.LogMessage(8, source, L"Could not delete folder : %s", folder.c_str());
         ::Sleep(10);
     }
-    std::wstring top = startup_seams::GetCreatedTopFolder();
+    std::wstring top = theUtil.GetCreatedTopFolder();
     if (!top.empty()) {
         theLog.LogMessage(8, source, L"Deleting folder : %s", top.c_str());
-        if (!startup_seams::DeleteFolderTree(top))
+        if (!theUtil.DeleteFolderTree(top))
             theLog.LogMessage(8, source, L"Could not delete folder : %s", top.c_str());
     }
     files.clear();

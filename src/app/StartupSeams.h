@@ -15,10 +15,6 @@ class CZelSelfExtractorUIApp;
 namespace startup_seams {
 
 
-void InitMasterLog(bool debug);
-// Returns the error text; empty on success.
-std::wstring CreateAndValidateWorkingFolder();
-int ExtractIntermediateFiles();
 // Returns the dispatch code: 520 quiet run ready, -1 stop, 1 or 0 full GUI.
 int InitPackage(const CommandLineSettings& settings);
 void LoadBannerImages(CZelSelfExtractorUIApp& app);
@@ -27,9 +23,5 @@ void ValidateOSBeforeExtraction(CZelSelfExtractorUIApp& app);
 void RunFrontEnd(CZelSelfExtractorUIApp& app, int dispatch);
 
 void ReleaseWindows(CZelSelfExtractorUIApp& app);
-std::vector<std::wstring> DeleteFolderCollect(const std::wstring& folder);
-bool DeleteFolderTree(const std::wstring& folder);
-void ClearReadOnly(const std::wstring& path);
-std::wstring GetCreatedTopFolder();
 
 }  // namespace startup_seams

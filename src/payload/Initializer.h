@@ -7,6 +7,7 @@
 #include "app/RunMode.h"
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <string>
 
@@ -97,5 +98,15 @@ private:
 // Copy buffer bytes: per128 bytes for every started 128 MiB of memory
 // (0 means the default), in 32-bit arithmetic.
 int ComputeBufferSize(unsigned per128, std::uint32_t physicalBytes);
+
+// The working folder's access list: Administrators, SYSTEM and the given
+// user only, nothing inherited.
+std::wstring WorkingFolderSddl(const std::wstring& userSid);
+// The drives to try for the working folder, in order: those whose volume
+// keeps access lists; the first candidate only when none does.
+std::list<std::wstring> OrderWorkingFolderCandidates(const std::list<std::wstring>& candidates,
+                                                     const std::function<bool(const std::wstring&)>& keepsAcls);
+// Creates folder with the working folder's access list given at creation.
+bool CreatePrivateFolder(const std::wstring& folder);
 
 extern CTavoInitalizer theInitializer;

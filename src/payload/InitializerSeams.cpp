@@ -2,10 +2,6 @@
 // subsystem that arrives takes its function out of this file.
 #include "payload/Initializer.h"
 
-void CTavoInitalizer::CreateExtractionLogFile(const std::wstring&, int) {}
-
-void CTavoInitalizer::LogSystemInformation() {}
-
 int CTavoInitalizer::InitDisplay(const CommandLineSettings& settings) {
     return settings.Mode == ModeFullGui ? 1 : 520;
 }

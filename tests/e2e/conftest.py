@@ -24,7 +24,9 @@ WINE_RUN = Path(os.environ.get("ZEL_WINE_RUN", REPO / "tools" / "wine-run"))
 ZELPACK = os.environ.get("ZEL_ZELPACK", "")
 
 RUN_TIMEOUT = 120  # a run that takes longer counts as a hang
-MASTER_LOG = PREFIX / "drive_c" / "ProgramData" / "Ulverin" / "Automation" / "Logfiles" / "Tavo.log"
+LOG_FOLDER = PREFIX / "drive_c" / "ProgramData" / "Ulverin" / "Automation" / "Logfiles"
+MASTER_LOG = LOG_FOLDER / "Tavo.log"
+GUID_FOLDER = re.compile(r"^\{[0-9A-Fa-f-]{36}\}$")
 LOG_LINE = re.compile(r"^(\d\d:\d\d:\d\d)\|(.{10})\|(.*?) \|(.*)$")
 
 
@@ -54,12 +56,16 @@ def parse_log(text):
 class RunResult:
     exit_code: int
     master_log: str
+    logs: dict = field(default_factory=dict)  # extraction logs by file name
     stdout: str = ""
-    lines: list = field(default_factory=list)
+    lines: list = field(default_factory=list)  # master log and extraction logs
 
     def has_line(self, message, source=None, level=None):
         return any(l.message == message and (source is None or l.source == source)
                    and (level is None or l.level == level) for l in self.lines)
+
+    def log(self, name):
+        return self.logs.get(name, "")
 
 
 class Wine:
@@ -160,11 +166,30 @@ def stage(wine):
 def run_stub(wine, stage):
     """Runs a stub (by default the bare one) and returns its exit code and master log."""
 
-    def run(*args, exe=None, timeout=RUN_TIMEOUT):
+    def run(*args, exe=None, timeout=RUN_TIMEOUT, keep_logs=False):
         program = exe if exe is not None else stage(STUB, "Setup.exe")
-        MASTER_LOG.unlink(missing_ok=True)
+        if not keep_logs:
+            shutil.rmtree(LOG_FOLDER, ignore_errors=True)
         code, out = wine.run(program, *args, timeout=timeout)
-        log = MASTER_LOG.read_bytes().decode("latin-1") if MASTER_LOG.exists() else ""
-        return RunResult(code, log, out, parse_log(log))
+        texts = {}
+        if LOG_FOLDER.exists():
+            for f in sorted(LOG_FOLDER.iterdir()):
+                texts[f.name] = f.read_bytes().decode("latin-1")
+        master = texts.pop("Tavo.log", "")
+        lines = parse_log(master)
+        for text in texts.values():
+            lines += parse_log(text)
+        return RunResult(code, master, texts, out, lines)
 
     return run
+
+
+def working_folders(wine):
+    """The working folders (GUID-named) at the root of every fixed drive the prefix has."""
+    found = []
+    for link in (PREFIX / "dosdevices").iterdir():
+        if len(link.name) == 2 and link.name.endswith(":") and link.name != "s:":
+            root = link.resolve()
+            if root.is_dir():
+                found += [p for p in root.iterdir() if GUID_FOLDER.match(p.name)]
+    return found

@@ -3,18 +3,26 @@ import subprocess
 
 import pytest
 
-from conftest import HELPERS, STUB
+from conftest import HELPERS, STUB, working_folders
 
 MUTEX = "{AA16C87C-7BE6-4670-8526-4D402D18B369}"
-END_BANNER = "############################## --------- End --------- ##############################\r\n"
+START_BANNER = "############################## --------- START"
+END_BANNER = "############################## --------- End --------- ##############################"
 
 
 @pytest.mark.parametrize("switches", [["-silent"], ["/UNATTENDED"], ["-silent", "-unattended", "-d"]])
-def test_quiet_run_ends_cleanly(run_stub, switches):
+def test_bare_stub_quiet_run_ends_cleanly(wine, run_stub, switches):
     result = run_stub(*switches)
     assert result.exit_code == 0
-    assert result.master_log.startswith("############################## --------- START")
+    # The master log holds the start-up and hands over to the extraction log.
+    assert result.master_log.startswith(START_BANNER)
     assert result.master_log.endswith(END_BANNER)
+    assert result.has_line("Attached files are extracted", source="ExtractFile")
+    log = result.log("Package.log")
+    assert log.startswith(START_BANNER)
+    summary = log.index("######## --------- START SUMMARY")
+    assert log.index(END_BANNER + "\r\n", summary) < log.index("|Deleting folder : ")
+    assert working_folders(wine) == []
 
 
 def test_unknown_switches_and_bare_arguments_are_ignored(run_stub):
