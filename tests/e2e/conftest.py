@@ -74,23 +74,34 @@ class Wine:
     def __init__(self, display):
         self.env = dict(os.environ, DISPLAY=display, WINEDEBUG="-all")
         self.prefix = PREFIX
+        self.stale = False
         subprocess.run([str(WINE_RUN), "--prefix", str(PREFIX), "--init"], env=self.env, check=True)
 
     def command(self, program, *args):
         return [str(WINE_RUN), "--prefix", str(PREFIX), str(program), *map(str, args)]
 
     def run(self, program, *args, timeout=RUN_TIMEOUT):
+        self.settle()
         proc = subprocess.run(self.command(program, *args), env=self.env, capture_output=True,
                               timeout=timeout)
         return windows_exit_code(proc.returncode), proc.stdout.decode("utf-8", "replace")
 
     def start(self, program, *args):
+        self.settle()
         return subprocess.Popen(self.command(program, *args), env=self.env, stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL)
 
     def reg(self, *args):
         subprocess.run(["wine", "reg", *args], env=dict(self.env, WINEPREFIX=str(PREFIX)),
                        capture_output=True, check=True, timeout=60)
+        self.stale = True
+
+    def settle(self):
+        """Waits for the Wine session to end, so that the next program starts a
+        new one: the drive manager reads drive types only when it starts."""
+        if self.stale:
+            subprocess.run(["wineserver", "-w"], env=dict(self.env, WINEPREFIX=str(PREFIX)), timeout=120)
+            self.stale = False
 
     def drive_c(self):
         return PREFIX / "drive_c"
