@@ -23,7 +23,6 @@ int ExtractIntermediateFiles();
 int InitPackage(const CommandLineSettings& settings);
 void LoadBannerImages(CZelSelfExtractorUIApp& app);
 bool CheckPassword(CZelSelfExtractorUIApp& app, const std::wstring& password);
-void ValidateOSBeforeExtraction(CZelSelfExtractorUIApp& app);
 void RunFrontEnd(CZelSelfExtractorUIApp& app, int dispatch);
 
 void ReleaseWindows(CZelSelfExtractorUIApp& app);
