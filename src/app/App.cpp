@@ -152,7 +152,8 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
         return dispatch;
     }
 
-    startup_seams::ValidateOSBeforeExtraction(*this);                         // 18
+    ValidateOSBeforeExtraction();                                             // 18
+    if (dispatch != 520 && dispatch != -1) LoadDefaultSetupLanguage();
     startup_seams::RunFrontEnd(*this, dispatch);
     return dispatch;
 }

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 class CExtractorCommandOpt;
@@ -44,6 +45,15 @@ public:
     void LockSettingsFile();
     void UnlockSettingsFile();
     std::wstring GetImagePath(const wchar_t* key);
+
+    // Applies the package's operating-system rules before extraction. Only a
+    // full GUI run of a package with [Package] CheckOs "1" and setups to
+    // launch asks on an unsupported system; ask gets the question and returns
+    // IDYES or IDNO. A No ends the process with exit code -1.
+    void ValidateOSBeforeExtraction();
+    void ValidateOSBeforeExtraction(const std::function<int(const std::wstring&)>& ask);
+    // The wizard's first language: the system's when the package offers it.
+    void LoadDefaultSetupLanguage();
 
     void ReleaseResources();
     void DeleteTempFolder();

@@ -14,8 +14,6 @@ void LoadBannerImages(CZelSelfExtractorUIApp&) {}
 
 bool CheckPassword(CZelSelfExtractorUIApp&, const std::wstring&) { return true; }
 
-void ValidateOSBeforeExtraction(CZelSelfExtractorUIApp&) {}
-
 void RunFrontEnd(CZelSelfExtractorUIApp&, int) {}
 
 void ReleaseWindows(CZelSelfExtractorUIApp&) {}

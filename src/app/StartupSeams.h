@@ -19,7 +19,6 @@ namespace startup_seams {
 int InitPackage(const CommandLineSettings& settings);
 void LoadBannerImages(CZelSelfExtractorUIApp& app);
 bool CheckPassword(CZelSelfExtractorUIApp& app, const std::wstring& password);
-void ValidateOSBeforeExtraction(CZelSelfExtractorUIApp& app);
 void RunFrontEnd(CZelSelfExtractorUIApp& app, int dispatch);
 
 void ReleaseWindows(CZelSelfExtractorUIApp& app);

@@ -292,12 +292,6 @@ int COSValidator::OSVersionFromFacts(const zel::OsFacts* facts, int logOnly) {
     return CheckSupport();
 }
 
-int COSValidator::CheckSupport() {
-    // The package's [OS] rules are not evaluated yet: every identified
-    // system counts as supported until they are.
-    return 300;
-}
-
 void COSValidator::ReadOsSection() {
     OsSection.clear();
     if (SettingsPath.empty()) return;

@@ -68,6 +68,27 @@ public:
     // The package's support rules for the identified system: 300, 301 or 302.
     int CheckSupport();
 
+    // 302 excluded, 300 listed and not excluded, -1 not listed.
+    int CheckOSVariantsForExclusion();
+    // 301 warned about, 300 listed without a warning, -1 not listed.
+    int CheckOSVariantsForWarning();
+    // Whether the ";"-list of OSAllowed names this system (or, with "+", an
+    // earlier one).
+    bool IsListed(const std::wstring& allowed, const std::wstring& name) const;
+    // 0 when a variant of the list under the key matches, 1 when none does.
+    int CheckOSVariant(const std::wstring& key);
+    // 1 when the variant expression matches this system, else 0.
+    int GetOSVariantConditionResult(const std::wstring& expression);
+    // The expression with every occurrence of the term replaced by "T" or "F".
+    std::wstring ValiodateOSVariants(const std::wstring& term, const std::wstring& expression);
+    // [OS] <base name>ExtractPath, then <base token>ExtractPath; empty when neither.
+    std::wstring GetOSExtractPath() const;
+
+    // Version digits of a friendly name for "+" entries ("windows7" gives
+    // "61"); empty for a name the table does not know.
+    static std::wstring NameToVersionDigits(const std::wstring& name);
+    static std::wstring ReduceVariant(std::wstring expression);
+
     std::wstring OsName;
     std::wstring EditionName = L"Unknown Product";
     std::wstring FriendlyName;
@@ -87,6 +108,8 @@ public:
 
 private:
     void ReadOsSection();
+    int CheckVariantsOf(const wchar_t* suffix, int matchCode, bool allowedTextAsPrefix);
+    std::wstring RewriteVariant(const std::wstring& term, const std::wstring& expression, bool& holds);
 };
 
 extern COSValidator theOSValidator;

@@ -271,10 +271,12 @@ TEST_F(OsValidatorLog, FullIdentityOfA64BitWindows7) {
     EXPECT_EQ(v.MinorVersion, 1u);
 
     const auto lines = LogLines();
-    ASSERT_EQ(lines.size(), 3u);
+    // The identity lines, then the rules of a package without an [OS] section.
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_TRUE(Has(lines[0], L"OSVersion") && EndsWith(lines[0], L"Operating System : Windows764")) << lines[0];
     EXPECT_TRUE(EndsWith(lines[1], L"Operating System Edition : Professional")) << lines[1];
     EXPECT_TRUE(EndsWith(lines[2], L"Operating System ServicePack : Service Pack 1")) << lines[2];
+    EXPECT_TRUE(EndsWith(lines[3], L"No OSes are supported")) << lines[3];
 }
 
 TEST_F(OsValidatorLog, XpHomeServicePack3AndProductTypes) {
