@@ -19,7 +19,7 @@ REPO = Path(__file__).resolve().parents[2]
 BUILD = REPO / "build" / "i686"
 STUB = Path(os.environ.get("ZEL_STUB", BUILD / "ZelSelfExtractorUI.exe"))
 HELPERS = Path(os.environ.get("ZEL_HELPERS_DIR", BUILD / "tests"))
-PREFIX = Path(os.environ.get("ZEL_WINEPREFIX", BUILD / "wineprefix"))
+PREFIX = Path(os.environ.get("ZEL_WINEPREFIX", BUILD / "wineprefix-e2e"))
 WINE_RUN = Path(os.environ.get("ZEL_WINE_RUN", REPO / "tools" / "wine-run"))
 ZELPACK = os.environ.get("ZEL_ZELPACK", "")
 
