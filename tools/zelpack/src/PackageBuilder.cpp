@@ -4,9 +4,17 @@
 #include <cstdio>
 #include <set>
 
+#include <cstdlib>
+#include <thread>
+
 #include "ByteIo.h"
+#include "Cabinet.h"
 #include "Container.h"
+#include "ContentTree.h"
+#include "Hash.h"
+#include "Password.h"
 #include "Progress.h"
+#include "SettingsText.h"
 
 namespace zelpack {
 namespace {
@@ -105,9 +113,311 @@ bool BuildFromFiles(const BuildOptions& options, const std::vector<std::string>&
                         [&](uint64_t bytes) { progress.Add(bytes); }, error);
 }
 
-bool BuildFromFolder(const BuildOptions&, BuildSummary&, std::string& error) {
-    error = "building from a package folder is not available yet";
+namespace {
+
+struct FolderInput {
+    SettingsText settings;
+    std::vector<RecordSource> otherSettings;
+    std::vector<CabEntry> entries;
+    uint64_t contentBytes = 0;
+};
+
+bool HasTopLevelFile(const FolderInput& in, const std::string& name) {
+    for (const RecordSource& r : in.otherSettings)
+        if (EqualsNoCase(r.name, name)) return true;
     return false;
+}
+
+bool ReadFolder(const BuildOptions& options, FolderInput& in, std::vector<std::string>& warnings,
+                std::string& error) {
+    const std::filesystem::path& root = options.folder;
+    if (!std::filesystem::is_directory(root)) {
+        error = "package folder " + PathText(root) + " does not exist";
+        return false;
+    }
+    std::filesystem::path settingsPath, content;
+    std::error_code ec;
+    std::vector<std::filesystem::directory_entry> top;
+    for (const auto& e : std::filesystem::directory_iterator(root, ec)) top.push_back(e);
+    if (ec) {
+        error = "cannot read " + PathText(root) + ": " + ec.message();
+        return false;
+    }
+    std::sort(top.begin(), top.end());
+    for (const auto& e : top) {
+        std::string name = e.path().filename().string();
+        if (e.is_directory()) {
+            if (name == "content") content = e.path();
+            else warnings.push_back("folder " + name + " is ignored; the files to install belong in content/");
+            continue;
+        }
+        if (name[0] == '.') {
+            warnings.push_back("hidden file " + name + " is not packed");
+            continue;
+        }
+        if (!e.is_regular_file()) {
+            error = PathText(e.path()) + " is not a regular file";
+            return false;
+        }
+        if (IsSettingsFileName(name)) {
+            settingsPath = e.path();
+            continue;
+        }
+        if (std::string why = CheckRecordName(name); !why.empty()) {
+            error = why;
+            return false;
+        }
+        if (std::string why = CheckWindowsName(name); !why.empty()) {
+            error = "settings file " + why;
+            return false;
+        }
+        RecordSource r;
+        r.name = name;
+        r.file = e.path();
+        in.otherSettings.push_back(std::move(r));
+    }
+    if (settingsPath.empty()) {
+        error = std::string("the package folder has no ") + kSettingsFileName + "; every package needs one";
+        return false;
+    }
+    if (content.empty()) {
+        error = "the package folder has no content/ folder; put the files to install there";
+        return false;
+    }
+    Bytes raw;
+    if (!ReadWholeFile(settingsPath, raw, error)) return false;
+    if (!SettingsText::Parse(raw, in.settings, error)) {
+        error = std::string(kSettingsFileName) + " " + error;
+        return false;
+    }
+    if (!ScanContent(content, in.entries, warnings, error)) return false;
+    if (in.entries.empty()) {
+        error = "content/ holds no files; put the files to install there";
+        return false;
+    }
+    for (const CabEntry& e : in.entries) in.contentBytes += e.size;
+    return true;
+}
+
+std::string LowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+// What the stub would trip over later, found now with the offending name.
+bool CheckReferences(const FolderInput& in, std::vector<std::string>& warnings, std::string& error) {
+    const SettingsText& s = in.settings;
+    for (const char* key : {"TopImage", "BottomImage"}) {
+        if (auto v = s.Get("Images", key); v && !v->empty() && !HasTopLevelFile(in, *v)) {
+            error = std::string("[Images] ") + key + " names " + *v + ", which is not in the package folder";
+            return false;
+        }
+    }
+    for (const char* section : {"LicenseFiles", "SecurityLicenseFiles"}) {
+        for (const auto& [key, value] : s.Keys(section)) {
+            if (!value.empty() && !HasTopLevelFile(in, value)) {
+                error = std::string("[") + section + "] " + key + " names " + value + ", which is not in the package folder";
+                return false;
+            }
+        }
+    }
+    if (auto langs = s.Get("Languages", "SetupLanguages")) {
+        std::string list = *langs + ";";
+        size_t from = 0, semi;
+        while ((semi = list.find(';', from)) != std::string::npos) {
+            std::string lcid = Trim(list.substr(from, semi - from));
+            from = semi + 1;
+            if (lcid.empty()) continue;
+            std::string file = "Default" + lcid + ".ulf";
+            if (!HasTopLevelFile(in, file))
+                warnings.push_back("[Languages] SetupLanguages offers " + lcid + " but " + file +
+                                   " is missing; the stub shows its built-in English texts for it");
+        }
+    }
+    std::set<std::string> stored;
+    for (const CabEntry& e : in.entries) {
+        stored.insert(LowerAscii(e.storedName));
+        std::u16string wide;
+        Utf8ToUtf16(e.storedName, wide);
+        // The stub writes extraction folder + name and stops above 260 characters.
+        if (wide.size() + 4 > 260) {
+            error = "content path " + e.storedName + " is too long: even below C:\\x it passes the 260-character limit";
+            return false;
+        }
+        if (wide.size() + 60 > 260)
+            warnings.push_back("content path " + e.storedName + " passes the 260-character limit below an extraction folder longer than " +
+                               std::to_string(260 - wide.size()) + " characters");
+    }
+    std::vector<std::string> launches;
+    if (s.Get("Runtime", "Multilaunch").value_or("") == "1") {
+        for (int n = 1;; ++n) {
+            auto v = s.Get("Runtime", "AutoLaunch" + std::to_string(n));
+            if (!v || v->empty()) break;
+            launches.push_back(*v);
+        }
+    } else if (auto v = s.Get("Runtime", "AutoLaunch"); v && !v->empty()) {
+        launches.push_back(*v);
+    }
+    for (std::string path : launches) {
+        std::string name = path;
+        if (name.empty() || name[0] != '\\') name = "\\" + name;
+        if (!stored.count(LowerAscii(name))) {
+            error = "[Runtime] AutoLaunch names " + path + ", which is not under content/";
+            return false;
+        }
+    }
+    return true;
+}
+
+uint16_t ContentSetId(const std::vector<CabEntry>& entries) {
+    Sha256 h;
+    for (const CabEntry& e : entries) {
+        h.Update(e.storedName.data(), e.storedName.size() + 1);
+        uint8_t fields[14];
+        for (int i = 0; i < 8; ++i) fields[i] = uint8_t(e.size >> (8 * i));
+        PutLe16(fields + 8, e.date);
+        PutLe16(fields + 10, e.time);
+        PutLe16(fields + 12, e.attribs);
+        h.Update(fields, sizeof fields);
+    }
+    auto d = h.Finish();
+    // 0 and 65535 mean "no set" to the stub's part checks.
+    return uint16_t(1 + (GetLe16(d.data()) % 65534));
+}
+
+// The stub reads GUID2 like wcstol and keeps the low 16 bits.
+uint16_t ParseSetId(const std::string& text) {
+    long value = std::strtol(text.c_str(), nullptr, 10);
+    return uint16_t(value & 0xFFFF);
+}
+
+}  // namespace
+
+bool BuildFromFolder(const BuildOptions& options, BuildSummary& summary, std::string& error) {
+    FolderInput in;
+    if (!ReadFolder(options, in, summary.warnings, error)) return false;
+    if (!CheckReferences(in, summary.warnings, error)) return false;
+    SettingsText& settings = in.settings;
+
+    bool multiPart = std::strtol(settings.Get("Package", "MultiPartDownload").value_or("0").c_str(), nullptr, 10) == 1;
+    std::string partBase = settings.Get("Package", "MultipartFileName").value_or("");
+    if (multiPart) {
+        if (partBase.empty()) {
+            error = "[Package] MultiPartDownload=1 needs MultipartFileName, the base name of the part files";
+            return false;
+        }
+        if (std::string why = CheckWindowsName(partBase); !why.empty() || partBase.find('/') != std::string::npos) {
+            error = "[Package] MultipartFileName " + (why.empty() ? "'" + partBase + "' holds a folder part" : why);
+            return false;
+        }
+    } else if (options.partSize) {
+        error = "--part-size needs a multi-part package: set [Package] MultiPartDownload=1 and MultipartFileName";
+        return false;
+    }
+    if (options.password) {
+        if (std::string why = CheckPassword(*options.password); !why.empty()) {
+            error = why;
+            return false;
+        }
+    }
+
+    uint16_t setId = settings.IsSet("Tavo", "GUID2") ? ParseSetId(*settings.Get("Tavo", "GUID2"))
+                                                      : ContentSetId(in.entries);
+    std::filesystem::path outDir = std::filesystem::absolute(options.output).parent_path();
+    CabOptions cab;
+    cab.setId = setId;
+    cab.allowSet = multiPart;
+    cab.maxCabinetBytes = multiPart && options.partSize ? std::min(options.partSize, kMaxCabinetBytes) : kMaxCabinetBytes;
+    cab.threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    cab.spool = outDir / (options.output.filename().string() + ".zelpack-spool");
+    std::filesystem::path singleCab = outDir / (options.output.filename().string() + ".zelpack-cab");
+    auto partName = [partBase](unsigned i) {
+        char n[16];
+        std::snprintf(n, sizeof n, ".%03u", i + 1);
+        return partBase + n;
+    };
+    if (multiPart) {
+        cab.cabinetName = partName;
+        cab.cabinetPath = [outDir, partName](unsigned i) { return outDir / partName(i); };
+    } else {
+        cab.cabinetName = [](unsigned) { return std::string(); };
+        cab.cabinetPath = [singleCab](unsigned) { return singleCab; };
+    }
+    Progress progress("compressing", in.contentBytes, in.entries.size(), options.progress);
+    cab.progress = [&progress](uint64_t bytes, uint64_t files) { progress.Add(bytes, files); };
+    std::vector<CabinetWritten> cabinets;
+    bool cabsOk = WriteCabinets(in.entries, cab, cabinets, error);
+    progress.Done();
+    struct Cleanup {
+        std::vector<std::filesystem::path> paths;
+        bool keep = false;
+        ~Cleanup() {
+            std::error_code ec;
+            for (const auto& p : paths)
+                if (!keep) std::filesystem::remove(p, ec);
+        }
+    } cleanup;
+    for (const auto& c : cabinets) cleanup.paths.push_back(c.path);
+    if (!cabsOk) return false;
+    if (multiPart && cabinets.size() > 999)
+        summary.warnings.push_back("more than 999 parts: part numbers from 1000 on have four digits");
+
+    uint64_t cabBytes = 0, packageSize = 0;
+    for (const auto& c : cabinets) cabBytes += c.size;
+    for (const CabEntry& e : in.entries) packageSize += (e.size + 4095) / 4096 * 4096;
+    if (!settings.IsSet("Size", "PackageSize")) settings.Set("Size", "PackageSize", std::to_string(packageSize));
+    if (!settings.IsSet("Size", "CabSize")) settings.Set("Size", "CabSize", std::to_string(cabBytes));
+    if (!settings.IsSet("FileCount", "Count")) settings.Set("FileCount", "Count", std::to_string(in.entries.size()));
+    if (!settings.IsSet("Tavo", "GUID2")) settings.Set("Tavo", "GUID2", std::to_string(setId));
+    if (multiPart) {
+        // Stale keys would make the stub look for parts that do not exist.
+        settings.ClearSection("PartFileIno");
+        settings.ClearSection("HashCode");
+        for (unsigned i = 0; i < cabinets.size(); ++i) {
+            char key[16];
+            std::snprintf(key, sizeof key, "%03u", i + 1);
+            settings.Set("PartFileIno", key, std::to_string(cabinets[i].size));
+            settings.Set("HashCode", key, cabinets[i].sha1.substr(0, 32));
+        }
+    }
+    if (options.password) {
+        int shift = ChooseShift(*options.password);
+        settings.Set("Runtime", "ExtractPasswordRequired", "1");
+        settings.Set("Runtime", "ExtractionPassword", ScramblePassword(*options.password, shift));
+        settings.Set("Temporary", "Number", std::to_string(shift));
+    }
+
+    std::vector<RecordSource> records;
+    RecordSource main;
+    main.name = kSettingsFileName;
+    main.data = settings.ToUtf16();
+    records.push_back(std::move(main));
+    for (RecordSource& r : in.otherSettings) records.push_back(std::move(r));
+    if (!CheckUniqueNames(records, error)) return false;
+    OrderSettingsRecords(records);
+    if (!multiPart) {
+        RecordSource r;
+        r.name = kPackageRecordName;
+        r.kind = kKindPackage;
+        r.file = singleCab;
+        records.push_back(std::move(r));
+    }
+    Progress packing("packing", TotalSize(records), 0, options.progress);
+    if (!WritePackage(options.stub, records, options.output, [&](uint64_t b) { packing.Add(b); }, error))
+        return false;
+    packing.Done();
+    if (multiPart) cleanup.keep = true;
+    else std::filesystem::remove(singleCab);
+
+    summary.files = in.entries.size();
+    summary.contentBytes = in.contentBytes;
+    summary.cabinetBytes = cabBytes;
+    std::error_code ec;
+    summary.packageBytes = std::filesystem::file_size(options.output, ec);
+    if (multiPart)
+        for (const auto& c : cabinets) summary.parts.push_back(PathText(c.path.filename()) + " (" + std::to_string(c.size) + " bytes)");
+    return true;
 }
 
 }  // namespace zelpack
