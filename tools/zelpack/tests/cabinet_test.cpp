@@ -216,3 +216,36 @@ TEST(ContentNames, WindowsRefusesThese) {
 
 }  // namespace
 }  // namespace zelpack
+
+namespace zelpack {
+namespace {
+
+TEST(Cabinet, FilesThatChangeOrVanishWhilePackingAreErrors) {
+    struct Case {
+        const char* what;
+        int64_t sizeDelta;  // recorded size minus real size
+        bool remove;
+        const char* message;
+    } cases[] = {
+        {"shrank", 10, false, "became shorter"},
+        {"grew", -10, false, "grew"},
+        {"vanished", 0, true, "cannot read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CabRun run;
+        test::WriteBytes(run.dir / "content/a.bin", RandomBytes(50000, 5));
+        std::vector<std::string> warnings;
+        std::string error;
+        ASSERT_TRUE(ScanContent(run.dir / "content", run.entries, warnings, error)) << error;
+        run.entries[0].size = uint64_t(int64_t(run.entries[0].size) + c.sizeDelta);
+        if (c.remove) std::filesystem::remove(run.dir / "content/a.bin");
+        EXPECT_FALSE(WriteCabinets(run.entries, run.options, run.cabs, error));
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_TRUE(std::filesystem::is_empty(run.dir / "cabs"));
+        EXPECT_FALSE(std::filesystem::exists(run.options.spool));
+    }
+}
+
+}  // namespace
+}  // namespace zelpack
