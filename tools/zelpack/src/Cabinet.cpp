@@ -48,32 +48,39 @@ struct FileCloser {
 };
 using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
+// One deflate stream per folder, flushed to a byte boundary at the end of
+// each block and closed there by an empty final block, so every block is a
+// complete deflate stream (as MSZIP wants) while the history carries on
+// without re-feeding the previous block as a dictionary.
 class Deflater {
 public:
     explicit Deflater(int level) {
         std::memset(&z_, 0, sizeof z_);
         ok_ = deflateInit2(&z_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
-        out_.resize(deflateBound(&z_, kCabBlockBytes) + 16);
+        out_.resize(deflateBound(&z_, kCabBlockBytes) + 64);
     }
     ~Deflater() { if (ok_) deflateEnd(&z_); }
     bool ok() const { return ok_; }
 
-    // One MSZIP block: "CK" and a complete deflate stream that may refer back
-    // to the previous block, whose bytes the decoder keeps as history.
-    bool Block(const uint8_t* in, uint32_t size, const Bytes& history, Bytes& payload) {
-        deflateReset(&z_);
-        if (!history.empty()) deflateSetDictionary(&z_, history.data(), uInt(history.size()));
+    bool Block(const uint8_t* in, uint32_t size, Bytes& payload) {
         z_.next_in = const_cast<uint8_t*>(in);
         z_.avail_in = size;
-        z_.next_out = out_.data();
-        z_.avail_out = uInt(out_.size());
-        if (deflate(&z_, Z_FINISH) != Z_STREAM_END) return false;
-        size_t made = z_.total_out;
+        size_t made = 0;
+        do {
+            if (made == out_.size()) out_.resize(out_.size() * 2);
+            z_.next_out = out_.data() + made;
+            z_.avail_out = uInt(out_.size() - made);
+            if (deflate(&z_, Z_SYNC_FLUSH) == Z_STREAM_ERROR) return false;
+            made = out_.size() - z_.avail_out;
+        } while (z_.avail_in > 0 || z_.avail_out == 0);
         payload.assign({'C', 'K'});
-        if (made + 2 <= kMaxBlockPayload) {
+        if (2 + made + 2 <= kMaxBlockPayload) {
             payload.insert(payload.end(), out_.data(), out_.data() + made);
+            payload.push_back(0x03);  // empty final block with fixed codes
+            payload.push_back(0x00);
         } else {
-            // Incompressible: one stored deflate block always fits.
+            // Incompressible: one stored final block always fits. The decoder's
+            // history is the same either way, so the stream goes on unharmed.
             payload.push_back(0x01);
             AppendLe16(payload, uint16_t(size));
             AppendLe16(payload, uint16_t(~size));
@@ -96,10 +103,10 @@ Compressed CompressFolder(const std::vector<CabEntry>& entries, const Folder& fo
         result.error = "cannot start the deflate compressor";
         return result;
     }
-    Bytes block, history, payload;
+    Bytes block, payload;
     block.reserve(kCabBlockBytes);
     auto flush = [&]() {
-        if (!deflater.Block(block.data(), uint32_t(block.size()), history, payload)) return false;
+        if (!deflater.Block(block.data(), uint32_t(block.size()), payload)) return false;
         Block b;
         b.spoolOffset = result.data.size();
         b.cb = uint16_t(payload.size());
@@ -111,7 +118,6 @@ Compressed CompressFolder(const std::vector<CabEntry>& entries, const Folder& fo
         result.data.insert(result.data.end(), payload.begin(), payload.end());
         result.blocks.push_back(b);
         if (progress) progress(block.size(), 0);
-        history.swap(block);
         block.clear();
         return true;
     };
