@@ -182,7 +182,10 @@ int RunZelpack(const std::vector<std::string>& args, std::ostream& out, std::ost
             err << "zelpack build: --password needs a package folder (it rewrites Properties_Tavo.ini)\n";
             return kExitUsage;
         }
-        if (!BuildFromFiles(options, positional, *cabinet, error)) {
+        BuildSummary summary;
+        bool built = BuildFromFiles(options, positional, *cabinet, summary, error);
+        for (const std::string& w : summary.warnings) err << "zelpack build: warning: " << w << "\n";
+        if (!built) {
             err << "zelpack build: " << error << "\n";
             return kExitFailed;
         }
@@ -194,11 +197,12 @@ int RunZelpack(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     options.folder = positional[0];
     BuildSummary summary;
-    if (!BuildFromFolder(options, summary, error)) {
+    bool built = BuildFromFolder(options, summary, error);
+    for (const std::string& w : summary.warnings) err << "zelpack build: warning: " << w << "\n";
+    if (!built) {
         err << "zelpack build: " << error << "\n";
         return kExitFailed;
     }
-    for (const std::string& w : summary.warnings) err << "zelpack build: warning: " << w << "\n";
     if (!options.quiet) out << summary.Text();
     return kExitOk;
 }

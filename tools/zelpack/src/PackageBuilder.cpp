@@ -77,7 +77,7 @@ std::string BuildSummary::Text() const {
 }
 
 bool BuildFromFiles(const BuildOptions& options, const std::vector<std::string>& settingsFiles,
-                    const std::filesystem::path& cabinet, std::string& error) {
+                    const std::filesystem::path& cabinet, BuildSummary& summary, std::string& error) {
     std::vector<RecordSource> records;
     bool haveSettings = false;
     for (const std::string& file : settingsFiles) {
@@ -101,6 +101,15 @@ bool BuildFromFiles(const BuildOptions& options, const std::vector<std::string>&
     if (!std::filesystem::is_regular_file(cabinet)) {
         error = "cabinet " + PathText(cabinet) + " does not exist or is not a file";
         return false;
+    }
+    // Kept a warning, not an error: tests of the stub pack foreign cabinets on purpose.
+    if (std::FILE* f = std::fopen(cabinet.c_str(), "rb")) {
+        char signature[4] = {};
+        size_t got = std::fread(signature, 1, 4, f);
+        std::fclose(f);
+        if (got != 4 || std::string(signature, 4) != "TAVO")
+            summary.warnings.push_back("cabinet " + PathText(cabinet) +
+                                       " does not begin with \"TAVO\"; the stub will refuse to extract it");
     }
     RecordSource cab;
     cab.name = kPackageRecordName;

@@ -35,7 +35,7 @@ struct BuildSummary {
 
 // Container only: the given settings files plus an already-made cabinet.
 bool BuildFromFiles(const BuildOptions& options, const std::vector<std::string>& settingsFiles,
-                    const std::filesystem::path& cabinet, std::string& error);
+                    const std::filesystem::path& cabinet, BuildSummary& summary, std::string& error);
 
 bool BuildFromFolder(const BuildOptions& options, BuildSummary& summary, std::string& error);
 

@@ -128,6 +128,16 @@ TEST(Container, RealStubsAreStampedWhereTheVersionApiLooks) {
     if (tested == 0) GTEST_SKIP() << "set ZELPACK_STUB_I686 / ZELPACK_STUB_X64 (CMake cache variables) to real stub builds";
 }
 
+TEST(Container, ACabinetWithoutThePackageSignatureIsPackedWithAWarning) {
+    Fixture f(test::MakePe(false, true));
+    std::string err;
+    ASSERT_EQ(f.Build(&err), kExitOk);
+    EXPECT_EQ(err.find("warning"), std::string::npos) << err;
+    test::WriteText(f.cab, "MSCF-standard-cabinet");
+    ASSERT_EQ(f.Build(&err), kExitOk);
+    EXPECT_NE(err.find("does not begin with \"TAVO\""), std::string::npos) << err;
+}
+
 TEST(Container, SameInputsGiveIdenticalBytes) {
     Fixture f(test::MakePe(false, true));
     ASSERT_EQ(f.Build(nullptr, f.dir / "a.exe"), kExitOk);

@@ -327,6 +327,19 @@ TEST(Package, BadFoldersGiveAClearErrorAndNoOutput) {
     }
 }
 
+TEST(Package, ReadOnlyOutputFolderLeavesNothingBehind) {
+    PackageFolder p("[Package]\nMultiPartDownload=1\nMultipartFileName=Setup\n");
+    // Root writes into 0555 folders; an immutable folder stops it too.
+    if (test::RunCommand("chattr +i '" + p.out.parent_path().string() + "'") != 0)
+        GTEST_SKIP() << "chattr +i is not available here";
+    std::string err;
+    int rc = p.Build({"--part-size", "30K"}, &err);
+    test::RunCommand("chattr -i '" + p.out.parent_path().string() + "'");
+    EXPECT_EQ(rc, kExitFailed);
+    EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
+    EXPECT_TRUE(std::filesystem::is_empty(p.out.parent_path()));
+}
+
 TEST(Package, EmptyAndZeroByteInputsStillMakeAPackage) {
     PackageFolder p("");
     test::WriteBytes(p.root / "Properties_Tavo.ini", {});
