@@ -333,6 +333,9 @@ bool BuildFromFolder(const BuildOptions& options, BuildSummary& summary, std::st
 
     uint16_t setId = settings.IsSet("Tavo", "GUID2") ? ParseSetId(*settings.Get("Tavo", "GUID2"))
                                                       : ContentSetId(in.entries);
+    if (setId == 0 || setId == 0xFFFF)
+        summary.warnings.push_back("[Tavo] GUID2 gives the set id " + std::to_string(setId) +
+                                   ", which the stub's part checks read as \"no set\"; leave GUID2 out to get a derived one");
     std::filesystem::path outDir = std::filesystem::absolute(options.output).parent_path();
     CabOptions cab;
     cab.setId = setId;
