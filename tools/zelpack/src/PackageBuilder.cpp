@@ -208,12 +208,6 @@ bool ReadFolder(const BuildOptions& options, FolderInput& in, std::vector<std::s
     return true;
 }
 
-std::string LowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
-
 // What the stub would trip over later, found now with the offending name.
 bool CheckReferences(const FolderInput& in, std::vector<std::string>& warnings, std::string& error) {
     const SettingsText& s = in.settings;
@@ -246,7 +240,7 @@ bool CheckReferences(const FolderInput& in, std::vector<std::string>& warnings, 
     }
     std::set<std::string> stored;
     for (const CabEntry& e : in.entries) {
-        stored.insert(LowerAscii(e.storedName));
+        stored.insert(Lower(e.storedName));
         std::u16string wide;
         Utf8ToUtf16(e.storedName, wide);
         // The stub writes extraction folder + name and stops above 260 characters.
@@ -271,7 +265,7 @@ bool CheckReferences(const FolderInput& in, std::vector<std::string>& warnings, 
     for (std::string path : launches) {
         std::string name = path;
         if (name.empty() || name[0] != '\\') name = "\\" + name;
-        if (!stored.count(LowerAscii(name))) {
+        if (!stored.count(Lower(name))) {
             error = "[Runtime] AutoLaunch names " + path + ", which is not under content/";
             return false;
         }
@@ -301,88 +295,49 @@ uint16_t ParseSetId(const std::string& text) {
     return uint16_t(value & 0xFFFF);
 }
 
-}  // namespace
+struct PartPlan {
+    bool multiPart = false;
+    std::string base;  // MultipartFileName
+    std::string Name(unsigned index) const {
+        char n[16];
+        std::snprintf(n, sizeof n, ".%03u", index + 1);
+        return base + n;
+    }
+};
 
-bool BuildFromFolder(const BuildOptions& options, BuildSummary& summary, std::string& error) {
-    FolderInput in;
-    if (!ReadFolder(options, in, summary.warnings, error)) return false;
-    if (!CheckReferences(in, summary.warnings, error)) return false;
-    SettingsText& settings = in.settings;
-
-    bool multiPart = std::strtol(settings.Get("Package", "MultiPartDownload").value_or("0").c_str(), nullptr, 10) == 1;
-    std::string partBase = settings.Get("Package", "MultipartFileName").value_or("");
-    if (multiPart) {
-        if (partBase.empty()) {
-            error = "[Package] MultiPartDownload=1 needs MultipartFileName, the base name of the part files";
+bool ReadPartPlan(const SettingsText& settings, const BuildOptions& options, PartPlan& plan, std::string& error) {
+    // The stub reads MultiPartDownload as an integer.
+    plan.multiPart = std::strtol(settings.Get("Package", "MultiPartDownload").value_or("0").c_str(), nullptr, 10) == 1;
+    plan.base = settings.Get("Package", "MultipartFileName").value_or("");
+    if (!plan.multiPart) {
+        if (options.partSize) {
+            error = "--part-size needs a multi-part package: set [Package] MultiPartDownload=1 and MultipartFileName";
             return false;
         }
-        if (std::string why = CheckWindowsName(partBase); !why.empty() || partBase.find('/') != std::string::npos) {
-            error = "[Package] MultipartFileName " + (why.empty() ? "'" + partBase + "' holds a folder part" : why);
-            return false;
-        }
-    } else if (options.partSize) {
-        error = "--part-size needs a multi-part package: set [Package] MultiPartDownload=1 and MultipartFileName";
+        return true;
+    }
+    if (plan.base.empty()) {
+        error = "[Package] MultiPartDownload=1 needs MultipartFileName, the base name of the part files";
         return false;
     }
-    if (options.password) {
-        if (std::string why = CheckPassword(*options.password); !why.empty()) {
-            error = why;
-            return false;
-        }
+    if (std::string why = CheckWindowsName(plan.base); !why.empty() || plan.base.find('/') != std::string::npos) {
+        error = "[Package] MultipartFileName " + (why.empty() ? "'" + plan.base + "' holds a folder part" : why);
+        return false;
     }
+    return true;
+}
 
-    uint16_t setId = settings.IsSet("Tavo", "GUID2") ? ParseSetId(*settings.Get("Tavo", "GUID2"))
-                                                      : ContentSetId(in.entries);
-    if (setId == 0 || setId == 0xFFFF)
-        summary.warnings.push_back("[Tavo] GUID2 gives the set id " + std::to_string(setId) +
-                                   ", which the stub's part checks read as \"no set\"; leave GUID2 out to get a derived one");
-    std::filesystem::path outDir = std::filesystem::absolute(options.output).parent_path();
-    CabOptions cab;
-    cab.setId = setId;
-    cab.allowSet = multiPart;
-    cab.maxCabinetBytes = multiPart && options.partSize ? std::min(options.partSize, kMaxCabinetBytes) : kMaxCabinetBytes;
-    cab.threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    cab.spool = outDir / (options.output.filename().string() + ".zelpack-spool");
-    std::filesystem::path singleCab = outDir / (options.output.filename().string() + ".zelpack-cab");
-    auto partName = [partBase](unsigned i) {
-        char n[16];
-        std::snprintf(n, sizeof n, ".%03u", i + 1);
-        return partBase + n;
-    };
-    if (multiPart) {
-        cab.cabinetName = partName;
-        cab.cabinetPath = [outDir, partName](unsigned i) { return outDir / partName(i); };
-    } else {
-        cab.cabinetName = [](unsigned) { return std::string(); };
-        cab.cabinetPath = [singleCab](unsigned) { return singleCab; };
-    }
-    Progress progress("compressing", in.contentBytes, in.entries.size(), options.progress);
-    cab.progress = [&progress](uint64_t bytes, uint64_t files) { progress.Add(bytes, files); };
-    std::vector<CabinetWritten> cabinets;
-    bool cabsOk = WriteCabinets(in.entries, cab, cabinets, error);
-    progress.Done();
-    struct Cleanup {
-        std::vector<std::filesystem::path> paths;
-        bool keep = false;
-        ~Cleanup() {
-            std::error_code ec;
-            for (const auto& p : paths)
-                if (!keep) std::filesystem::remove(p, ec);
-        }
-    } cleanup;
-    for (const auto& c : cabinets) cleanup.paths.push_back(c.path);
-    if (!cabsOk) return false;
-    if (multiPart && cabinets.size() > 999)
-        summary.warnings.push_back("more than 999 parts: part numbers from 1000 on have four digits");
-
-    uint64_t cabBytes = 0, packageSize = 0;
+// Values the stub needs that only the build knows; an author's own value stays.
+void ApplyComputedSettings(SettingsText& settings, const FolderInput& in, const std::vector<CabinetWritten>& cabinets,
+                           uint16_t setId, const PartPlan& parts, const std::optional<std::string>& password) {
+    uint64_t cabBytes = 0, need = 0;
     for (const auto& c : cabinets) cabBytes += c.size;
-    for (const CabEntry& e : in.entries) packageSize += (e.size + 4095) / 4096 * 4096;
-    if (!settings.IsSet("Size", "PackageSize")) settings.Set("Size", "PackageSize", std::to_string(packageSize));
+    for (const CabEntry& e : in.entries) need += (e.size + 4095) / 4096 * 4096;
+    if (!settings.IsSet("Size", "PackageSize")) settings.Set("Size", "PackageSize", std::to_string(need));
     if (!settings.IsSet("Size", "CabSize")) settings.Set("Size", "CabSize", std::to_string(cabBytes));
     if (!settings.IsSet("FileCount", "Count")) settings.Set("FileCount", "Count", std::to_string(in.entries.size()));
     if (!settings.IsSet("Tavo", "GUID2")) settings.Set("Tavo", "GUID2", std::to_string(setId));
-    if (multiPart) {
+    if (parts.multiPart) {
         // Stale keys would make the stub look for parts that do not exist.
         settings.ClearSection("PartFileIno");
         settings.ClearSection("HashCode");
@@ -393,22 +348,79 @@ bool BuildFromFolder(const BuildOptions& options, BuildSummary& summary, std::st
             settings.Set("HashCode", key, cabinets[i].sha1.substr(0, 32));
         }
     }
-    if (options.password) {
-        int shift = ChooseShift(*options.password);
+    if (password) {
+        int shift = ChooseShift(*password);
         settings.Set("Runtime", "ExtractPasswordRequired", "1");
-        settings.Set("Runtime", "ExtractionPassword", ScramblePassword(*options.password, shift));
+        settings.Set("Runtime", "ExtractionPassword", ScramblePassword(*password, shift));
         settings.Set("Temporary", "Number", std::to_string(shift));
     }
+}
 
+// Files written so far that go away unless the build completes.
+struct Cleanup {
+    std::vector<std::filesystem::path> paths;
+    bool keep = false;
+    ~Cleanup() {
+        std::error_code ec;
+        if (!keep)
+            for (const auto& p : paths) std::filesystem::remove(p, ec);
+    }
+};
+
+}  // namespace
+
+bool BuildFromFolder(const BuildOptions& options, BuildSummary& summary, std::string& error) {
+    FolderInput in;
+    if (!ReadFolder(options, in, summary.warnings, error)) return false;
+    if (!CheckReferences(in, summary.warnings, error)) return false;
+    PartPlan parts;
+    if (!ReadPartPlan(in.settings, options, parts, error)) return false;
+    if (options.password) {
+        if (std::string why = CheckPassword(*options.password); !why.empty()) {
+            error = why;
+            return false;
+        }
+    }
+    uint16_t setId = in.settings.IsSet("Tavo", "GUID2") ? ParseSetId(*in.settings.Get("Tavo", "GUID2"))
+                                                         : ContentSetId(in.entries);
+    if (setId == 0 || setId == 0xFFFF)
+        summary.warnings.push_back("[Tavo] GUID2 gives the set id " + std::to_string(setId) +
+                                   ", which the stub's part checks read as \"no set\"; leave GUID2 out to get a derived one");
+
+    const std::filesystem::path outDir = std::filesystem::absolute(options.output).parent_path();
+    const std::filesystem::path singleCab = outDir / (options.output.filename().string() + ".zelpack-cab");
+    CabOptions cab;
+    cab.setId = setId;
+    cab.allowSet = parts.multiPart;
+    cab.maxCabinetBytes = parts.multiPart && options.partSize ? std::min(options.partSize, kMaxCabinetBytes)
+                                                              : kMaxCabinetBytes;
+    cab.threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    cab.spool = outDir / (options.output.filename().string() + ".zelpack-spool");
+    cab.cabinetName = [parts](unsigned i) { return parts.multiPart ? parts.Name(i) : std::string(); };
+    cab.cabinetPath = [parts, outDir, singleCab](unsigned i) {
+        return parts.multiPart ? outDir / parts.Name(i) : singleCab;
+    };
+    Progress progress("compressing", in.contentBytes, in.entries.size(), options.progress);
+    cab.progress = [&progress](uint64_t bytes, uint64_t files) { progress.Add(bytes, files); };
+    std::vector<CabinetWritten> cabinets;
+    bool cabsOk = WriteCabinets(in.entries, cab, cabinets, error);
+    progress.Done();
+    Cleanup cleanup;
+    for (const auto& c : cabinets) cleanup.paths.push_back(c.path);
+    if (!cabsOk) return false;
+    if (cabinets.size() > 999)
+        summary.warnings.push_back("more than 999 parts: part numbers from 1000 on have four digits");
+
+    ApplyComputedSettings(in.settings, in, cabinets, setId, parts, options.password);
     std::vector<RecordSource> records;
     RecordSource main;
     main.name = kSettingsFileName;
-    main.data = settings.ToUtf16();
+    main.data = in.settings.ToUtf16();
     records.push_back(std::move(main));
     for (RecordSource& r : in.otherSettings) records.push_back(std::move(r));
     if (!CheckUniqueNames(records, error)) return false;
     OrderSettingsRecords(records);
-    if (!multiPart) {
+    if (!parts.multiPart) {
         RecordSource r;
         r.name = kPackageRecordName;
         r.kind = kKindPackage;
@@ -419,16 +431,16 @@ bool BuildFromFolder(const BuildOptions& options, BuildSummary& summary, std::st
     if (!WritePackage(options.stub, records, options.output, [&](uint64_t b) { packing.Add(b); }, error))
         return false;
     packing.Done();
-    if (multiPart) cleanup.keep = true;
-    else std::filesystem::remove(singleCab);
+    cleanup.keep = parts.multiPart;  // the single cabinet now lives in the package
 
     summary.files = in.entries.size();
     summary.contentBytes = in.contentBytes;
-    summary.cabinetBytes = cabBytes;
+    for (const auto& c : cabinets) {
+        summary.cabinetBytes += c.size;
+        if (parts.multiPart) summary.parts.push_back(PathText(c.path.filename()) + " (" + std::to_string(c.size) + " bytes)");
+    }
     std::error_code ec;
     summary.packageBytes = std::filesystem::file_size(options.output, ec);
-    if (multiPart)
-        for (const auto& c : cabinets) summary.parts.push_back(PathText(c.path.filename()) + " (" + std::to_string(c.size) + " bytes)");
     return true;
 }
 
