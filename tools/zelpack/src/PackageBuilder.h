@@ -1,0 +1,42 @@
+// Turns a package folder (or ready-made parts) into a package.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelpack {
+
+constexpr const char kSettingsFileName[] = "Properties_Tavo.ini";
+constexpr const char kPackageRecordName[] = "WebCab1";
+
+struct BuildOptions {
+    std::filesystem::path folder;
+    std::filesystem::path output;
+    std::filesystem::path stub;
+    uint64_t partSize = 0;             // 0: the largest cabinet allowed
+    std::optional<std::string> password;
+    unsigned threads = 0;              // 0: one per core
+    bool quiet = false;
+    bool progress = false;
+};
+
+struct BuildSummary {
+    uint64_t files = 0;
+    uint64_t contentBytes = 0;
+    uint64_t cabinetBytes = 0;
+    uint64_t packageBytes = 0;
+    std::vector<std::string> parts;
+    std::vector<std::string> warnings;
+    std::string Text() const;
+};
+
+// Container only: the given settings files plus an already-made cabinet.
+bool BuildFromFiles(const BuildOptions& options, const std::vector<std::string>& settingsFiles,
+                    const std::filesystem::path& cabinet, BuildSummary& summary, std::string& error);
+
+bool BuildFromFolder(const BuildOptions& options, BuildSummary& summary, std::string& error);
+
+}  // namespace zelpack
