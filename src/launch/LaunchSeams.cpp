@@ -4,10 +4,19 @@
 #include "launch/AutolaunchSequence.h"
 #include "platform/Util.h"
 
+#include <string>
+
 LaunchServices DefaultLaunchServices() {
     LaunchServices services;
     services.Launch = [](const std::wstring& file, const std::wstring& parameters, std::wstring& errorText,
-                         int wait) { return theUtil.LaunchApplication(file, parameters, errorText, wait); };
+                         int wait) {
+        int code = theUtil.LaunchApplication(file, parameters, errorText, wait);
+        // A setup that could not be started fails the launch like one whose
+        // pipe could not be made, instead of passing for a setup that ran.
+        if (errorText.empty() && theUtil.LastStartError() != 0)
+            errorText = L"Launch File failed: error " + std::to_wstring(theUtil.LastStartError()) + L" on starting " + file;
+        return code;
+    };
     services.DeleteWorkingFolder = [] { theApp.DeleteTempFolder(); };
     // Seam: becomes the process-wide cancel flag of the extraction
     // (ContinueExtraction) once the cabinet engine is in.

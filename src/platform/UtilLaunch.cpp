@@ -31,7 +31,8 @@ LaunchContext CurrentLaunchContext(const std::wstring& checkAdmin) {
 }  // namespace
 
 int CUtilLaunch::ShellStart(const std::wstring& program, const std::wstring& parameters, const std::wstring& verb,
-                            int wait) {
+                            int wait, unsigned long* startError) {
+    if (startError != nullptr) *startError = 0;
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
     // No error box of the shell: a quiet run has nobody to close it, and the
@@ -42,7 +43,8 @@ int CUtilLaunch::ShellStart(const std::wstring& program, const std::wstring& par
     info.lpParameters = parameters.c_str();
     info.nShow = SW_SHOW;
     if (!::ShellExecuteExW(&info)) {
-        theLog.LogMessage(1, L"LaunchApplication", L"Could not start the file, error %lu", ::GetLastError());
+        DWORD error = ::GetLastError();
+        if (startError != nullptr) *startError = error != 0 ? error : ERROR_GEN_FAILURE;
         return -1;
     }
     zel::UniqueHandle process(info.hProcess);
@@ -57,8 +59,9 @@ int CUtilLaunch::ShellStart(const std::wstring& program, const std::wstring& par
 
 int CUtilLaunch::LaunchApplication(const std::wstring& file, const std::wstring& parameters, std::wstring& errorText,
                                    int wait) {
+    lastStartError_ = 0;
     LaunchPlan plan = PlanLaunch(file, ExpandParameters(parameters), CurrentLaunchContext(checkAdmin_));
-    if (!plan.UsePipe) return ShellStart(plan.Program, plan.Parameters, plan.Verb, wait);
+    if (!plan.UsePipe) return ShellStart(plan.Program, plan.Parameters, plan.Verb, wait, &lastStartError_);
 
     // The pipe is never handed to the started program: an inherited writing
     // end held by a setup (or anything it leaves running) would keep the read
@@ -73,7 +76,7 @@ int CUtilLaunch::LaunchApplication(const std::wstring& file, const std::wstring&
     zel::UniqueHandle reader(readEnd);
     zel::UniqueHandle writer(writeEnd);
 
-    int result = ShellStart(plan.Program, plan.Parameters, plan.Verb, wait);
+    int result = ShellStart(plan.Program, plan.Parameters, plan.Verb, wait, &lastStartError_);
     if (wait != 0 && result != 0) {
         writer.reset();
         char buffer[256];

@@ -22,11 +22,16 @@ public:
     void SetCheckAdmin(const std::wstring& value) { checkAdmin_ = value; }
     const std::wstring& GetCheckAdminValue() const { return checkAdmin_; }
 
+    // The platform error of the latest LaunchApplication that could not start
+    // its file (its result is then -1), else 0. A setup may return -1 itself.
+    unsigned long LastStartError() const { return lastStartError_; }
+
     // Starts program with the verb ("runas" or empty) and waits as above; -1
     // when it could not be started.
     static int ShellStart(const std::wstring& program, const std::wstring& parameters, const std::wstring& verb,
-                          int wait);
+                          int wait, unsigned long* startError = nullptr);
 
 private:
     std::wstring checkAdmin_;
+    unsigned long lastStartError_ = 0;
 };

@@ -99,7 +99,13 @@ TEST(LaunchApplication, MissingFilesCannotBeStarted) {
         std::wstring error;
         EXPECT_EQ(theUtil.LaunchApplication(dir.File(name), L"/q", error, 1), -1) << name;
         EXPECT_TRUE(error.empty());
+        EXPECT_NE(theUtil.LastStartError(), 0u) << name;
     }
+    // A program that returns -1 itself was started.
+    std::wstring probe = PlaceProbe(dir, L"setup.exe");
+    std::wstring error;
+    EXPECT_EQ(theUtil.LaunchApplication(probe, L"--exit=-1", error, 1), -1);
+    EXPECT_EQ(theUtil.LastStartError(), 0u);
 }
 
 TEST(LaunchApplication, StillRunningProgramGivesStillActiveWithinTheWait) {

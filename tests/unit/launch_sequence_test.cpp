@@ -444,6 +444,17 @@ TEST_F(LaunchSequenceTest, FailedLaunchesAndCancel) {
     }
 }
 
+TEST_F(LaunchSequenceTest, SetupThatCannotStartFailsTheRun) {
+    zel_test::WriteBytes(SetupPath(L"setup.exe"), "this is not a program\r\n");
+    Settings(L"[Runtime]\r\nAutoLaunch=setup.exe\r\n");
+    CAutolaunchSequence sequence(RealServices());
+    EXPECT_EQ(sequence.HandleLaunchSetup(), 0);
+    EXPECT_EQ(theInitializer.FinishStatus, -4);
+    EXPECT_EQ(theApp.ExitCodeValue(), kExitSetupFailed);
+    EXPECT_TRUE(LogHas("|ERROR|LaunchMultipleApplications|Launch File failed: error ")) << Log();
+    EXPECT_FALSE(LogHas("Return code of - ")) << Log();
+}
+
 TEST_F(LaunchSequenceTest, ReturnCodesChooseTheFinishMessage) {
     PlaceProbe(L"setup1.exe");
     PlaceProbe(L"setup2.exe");
