@@ -1,6 +1,7 @@
 // The application object: the order of the whole run, from start to exit.
 #pragma once
 
+#include "app/FinishMessages.h"
 #include "app/RunMode.h"
 #include "app/WorkerThread.h"
 #include "framework/Handles.h"
@@ -81,6 +82,10 @@ public:
     HWND MessageBoxOwner = nullptr;
     int StartPageSet = 0;
     int CleanupDone = 0;
+    // 0 exactly while a setup of the package runs (read by the installation page).
+    std::atomic<int> LaunchReturned{1};
+    // Return-code and finish messages of the setups.
+    CFinishMessages FinishTexts;
 
 private:
     void StartGraphics();

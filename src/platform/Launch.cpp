@@ -68,6 +68,10 @@ std::wstring ExpandLaunchParameters(const std::wstring& parameters,
         if (!value.empty()) {
             for (size_t at = p.find(bare); at != std::wstring::npos; at = p.find(bare, at + value.size()))
                 p.replace(at, bare.size(), value);
+            // Go on right after the value: a value shorter than its token
+            // would otherwise let the search skip the next token, and one
+            // holding a "%" must not be taken for a token.
+            if (p.compare(first, value.size(), value) == 0) search = first + value.size();
         }
         left -= 2;
     }

@@ -36,7 +36,8 @@ TEST(LaunchPlan, ByExtensionAndElevationRule) {
 
 TEST(LaunchParameters, ExpansionRules) {
     const std::map<std::wstring, std::wstring> env = {
-        {L"%temp%", L"C:\\Temp"}, {L"%TEMP%", L"C:\\Temp"}, {L"%myvar%", L"mine"}, {L"%windir%", L"C:\\windows"}};
+        {L"%temp%", L"C:\\Temp"}, {L"%TEMP%", L"C:\\Temp"}, {L"%myvar%", L"mine"}, {L"%windir%", L"C:\\windows"},
+        {L"%t%", L"X"}, {L"%pct%", L"50%"}};
     auto expand = [&](const std::wstring& token) {
         auto it = env.find(token);
         return it == env.end() ? std::wstring() : it->second;
@@ -53,6 +54,10 @@ TEST(LaunchParameters, ExpansionRules) {
         {L"%nothere% /q", L"%nothere% /q", {L"%nothere%"}},        // no value: unchanged
         {L"\"%TEMP%\\a\" \"%temp%\\b\"", L"\"C:\\Temp\\a\" \"C:\\Temp\\b\"", {}},
         {L"100% sure", L"100% sure", {}},
+        // A value shorter than its token does not make the search skip the next one.
+        {L"%t%\\%windir%\\y", L"X\\C:\\windows\\y", {L"%t%"}},
+        // A "%" in a value is not the start of a token.
+        {L"%pct% %temp%\\a", L"50% C:\\Temp\\a", {L"%pct%"}},
         {L"", L"", {}},
     };
     for (const Row& r : rows) {

@@ -1,0 +1,28 @@
+// The process-wide services of the launch.
+#include "app/App.h"
+#include "framework/WinApp.h"
+#include "launch/AutolaunchSequence.h"
+#include "platform/Util.h"
+
+#include <string>
+
+LaunchServices DefaultLaunchServices() {
+    LaunchServices services;
+    services.Launch = [](const std::wstring& file, const std::wstring& parameters, std::wstring& errorText,
+                         int wait) {
+        int code = theUtil.LaunchApplication(file, parameters, errorText, wait);
+        // A setup that could not be started fails the launch like one whose
+        // pipe could not be made, instead of passing for a setup that ran.
+        if (errorText.empty() && theUtil.LastStartError() != 0)
+            errorText = L"Launch File failed: error " + std::to_wstring(theUtil.LastStartError()) + L" on starting " + file;
+        return code;
+    };
+    services.DeleteWorkingFolder = [] { theApp.DeleteTempFolder(); };
+    // Seam: becomes the process-wide cancel flag of the extraction
+    // (ContinueExtraction) once the cabinet engine is in.
+    services.ContinueLaunch = [] { return true; };
+    services.MessageBox = [](const std::wstring& text, UINT type) { return zel::AppMessageBox(text, type); };
+    // Seam: the wizard sheet's hooks once the wizard exists.
+    services.Sheet = nullptr;
+    return services;
+}
