@@ -19,7 +19,9 @@ build: setup
 	ninja -C $(BUILD)/x64
 	@mkdir -p $(OUT)/x64
 	@if [ -f tools/zelpack/CMakeLists.txt ]; then \
-	  cmake -G Ninja -DCMAKE_BUILD_TYPE=Release -S tools/zelpack -B $(BUILD)/host >/dev/null && \
+	  cmake -G Ninja -DCMAKE_BUILD_TYPE=Release -S tools/zelpack -B $(BUILD)/host \
+	    -DZELPACK_STUB_I686=$(CURDIR)/$(BUILD)/i686/ZelSelfExtractorUI.exe \
+	    -DZELPACK_STUB_X64=$(CURDIR)/$(BUILD)/x64/ZelSelfExtractorUI.exe >/dev/null && \
 	  ninja -C $(BUILD)/host && install -m 755 $(BUILD)/host/zelpack $(OUT)/zelpack; fi
 	install -m 644 $(BUILD)/i686/ZelSelfExtractorUI.exe $(OUT)/ZelSelfExtractorUI.exe
 	install -m 644 $(BUILD)/x64/ZelSelfExtractorUI.exe $(OUT)/x64/ZelSelfExtractorUI.exe
