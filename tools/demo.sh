@@ -1,20 +1,33 @@
 #!/usr/bin/env bash
-# The main job: run the stub silently under Wine and show what it did.
+# The main job: pack the example package with zelpack, run it silently under
+# Wine and show what it did.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 prefix=build/i686/wineprefix
-tools/wine-run --prefix "$prefix" --init
-log="$prefix/drive_c/ProgramData/Ulverin/Automation/Logfiles/Tavo.log"
 stage="$prefix/drive_c/zeldemo"
-rm -rf "$stage" && mkdir -p "$stage"
-cp out/ZelSelfExtractorUI.exe "$stage/Setup.exe"
+logs="$prefix/drive_c/ProgramData/Ulverin/Automation/Logfiles"
+
+tools/wine-run --prefix "$prefix" --init
+rm -rf "$stage" "$logs" "$prefix/drive_c/users/root/Temp/ZelDemo"
+mkdir -p "$stage"
+
+echo "== zelpack build examples/demo-package -o C:\\zeldemo\\Setup.exe"
+out/zelpack build examples/demo-package -o "$stage/Setup.exe" --stub out/ZelSelfExtractorUI.exe
+out/zelpack inspect "$stage/Setup.exe"
+
+echo
 echo "== Running C:\\zeldemo\\Setup.exe -silent under Wine"
 set +e
 tools/wine-run --prefix "$prefix" "$stage/Setup.exe" -silent
 code=$?
 set -e
 [ $code -ge 128 ] && code=$((code - 256))
-echo "== Exit code: $code"
-echo "== Master log (C:\\ProgramData\\Ulverin\\Automation\\Logfiles\\Tavo.log):"
-tr -d '\r' < "$log"
+echo "== Exit code: $code (docs/exit-codes.md)"
+
+echo
+echo "== Extracted into %TEMP%\\ZelDemo:"
+(cd "$prefix/drive_c/users" && find . -path '*/Temp/ZelDemo/*' -type f -printf '%s bytes\t%p\n' | sort -k2)
+echo
+echo "== Extraction log (C:\\ProgramData\\Ulverin\\Automation\\Logfiles\\ZelDemo.log):"
+tr -d '\r' < "$logs/ZelDemo.log"
 exit $code

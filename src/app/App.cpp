@@ -9,6 +9,7 @@
 #include "platform/SettingsFile.h"
 #include "platform/Util.h"
 #include "app/StartupSeams.h"
+#include "ui/UnattendedExtracter.h"
 #include "platform/SystemLibrary.h"
 
 #include <ole2.h>
@@ -128,7 +129,7 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
     settings.AutoLaunchArg = options.AutoLaunchArg;
     settings.SetupLanguageArg = options.SetupLanguageArg;
     settings.Mode = GetRunMode();
-    int dispatch = startup_seams::InitPackage(settings);                      // 12
+    int dispatch = theInitializer.Init(settings);                             // 12
 
     LockSettingsFile();                                                       // 13
     startup_seams::LoadBannerImages(*this);                                   // 14
@@ -147,15 +148,28 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
         return dispatch;
     }
 
-    if (!startup_seams::CheckPassword(*this, options.PasswordArg)) {          // 17
+    if (!CheckPassword(options.PasswordArg)) {                                // 17
         SetExitCode(kExitPasswordRefused);
         return dispatch;
     }
 
     ValidateOSBeforeExtraction();                                             // 18
     if (dispatch != 520 && dispatch != -1) LoadDefaultSetupLanguage();
-    startup_seams::RunFrontEnd(*this, dispatch);
+    RunFrontEnd(dispatch);
     return dispatch;
+}
+
+void CZelSelfExtractorUIApp::RunFrontEnd(int dispatch) {
+    if (dispatch == 520) {
+        // Visible in unattended runs; with both switches the flag is still set.
+        CUnattendedExtracter dialog(Unattended);
+        dialog.DoModal();
+    } else if (dispatch == -1) {
+        // Init logged why: requirements not met or no usable extraction folder.
+        SetExitCode(kExitRequirementsNotMet);
+    } else {
+        startup_seams::RunWizard(*this, dispatch);
+    }
 }
 
 bool CZelSelfExtractorUIApp::CreateTavoTempDir() {

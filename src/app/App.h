@@ -56,6 +56,11 @@ public:
     // The wizard's first language: the system's when the package offers it.
     void LoadDefaultSetupLanguage();
 
+    // 1 to go on; 0 when a quiet run lacks the required password or has a wrong one.
+    int CheckPassword(const std::wstring& given);
+    // Decodes the stored password and empties it in the working settings copy.
+    std::wstring DecodeStoredPassword(const std::wstring& stored);
+
     void ReleaseResources();
     void DeleteTempFolder();
     void DeleteExtractedContents();
@@ -92,6 +97,7 @@ private:
     void StopGraphicsAndWorker();
     void ShowBox(const std::wstring& text, UINT type);
     bool CreateTavoTempDir();
+    void RunFrontEnd(int dispatch);
     int RunPackage(const CExtractorCommandOpt& options);
 
     zel::UniqueModule gdiplus_;

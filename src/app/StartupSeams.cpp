@@ -8,13 +8,9 @@
 
 namespace startup_seams {
 
-int InitPackage(const CommandLineSettings& settings) { return theInitializer.Init(settings); }
-
 void LoadBannerImages(CZelSelfExtractorUIApp&) {}
 
-bool CheckPassword(CZelSelfExtractorUIApp&, const std::wstring&) { return true; }
-
-void RunFrontEnd(CZelSelfExtractorUIApp&, int) {}
+void RunWizard(CZelSelfExtractorUIApp&, int) {}
 
 void ReleaseWindows(CZelSelfExtractorUIApp&) {}
 

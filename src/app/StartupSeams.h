@@ -16,10 +16,9 @@ namespace startup_seams {
 
 
 // Returns the dispatch code: 520 quiet run ready, -1 stop, 1 or 0 full GUI.
-int InitPackage(const CommandLineSettings& settings);
 void LoadBannerImages(CZelSelfExtractorUIApp& app);
-bool CheckPassword(CZelSelfExtractorUIApp& app, const std::wstring& password);
-void RunFrontEnd(CZelSelfExtractorUIApp& app, int dispatch);
+// The full GUI front end (the wizard).
+void RunWizard(CZelSelfExtractorUIApp& app, int dispatch);
 
 void ReleaseWindows(CZelSelfExtractorUIApp& app);
 

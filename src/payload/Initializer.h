@@ -27,6 +27,8 @@ public:
     void SetMultiPart();
     // Decides the extraction folder of a quiet run and the dispatch code.
     int InitDisplay(const CommandLineSettings& settings);
+    // 1 when the package's own extraction folder is usable (full GUI runs).
+    int ValidateAndCheckExtractPath();
 
     // Working folder, settings pass and buffer size.
     std::wstring CretaeAndValidateTavoTempDir();
@@ -89,6 +91,9 @@ public:
     int WaitForAutolaunchFinish = 1;
     // Set by the extraction-location page, read by the multi-part checks.
     int ExtractOnly = 0;
+    // The extraction-location page's "overwrite without prompting"; quiet
+    // runs always overwrite.
+    int OverwriteWithoutPrompting = 0;
 
 private:
     // The pre-extraction checks read the same settings file.

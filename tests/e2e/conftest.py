@@ -21,7 +21,8 @@ STUB = Path(os.environ.get("ZEL_STUB", BUILD / "ZelSelfExtractorUI.exe"))
 HELPERS = Path(os.environ.get("ZEL_HELPERS_DIR", BUILD / "tests"))
 PREFIX = Path(os.environ.get("ZEL_WINEPREFIX", BUILD / "wineprefix-e2e"))
 WINE_RUN = Path(os.environ.get("ZEL_WINE_RUN", REPO / "tools" / "wine-run"))
-ZELPACK = os.environ.get("ZEL_ZELPACK", "")
+ZELPACK = os.environ.get("ZEL_ZELPACK", "") or str(REPO / "out" / "zelpack")
+DEMO_PACKAGE = REPO / "examples" / "demo-package"
 
 RUN_TIMEOUT = 120  # a run that takes longer counts as a hang
 LOG_FOLDER = PREFIX / "drive_c" / "ProgramData" / "Ulverin" / "Automation" / "Logfiles"
@@ -204,3 +205,39 @@ def working_folders(wine):
             if root.is_dir():
                 found += [p for p in root.iterdir() if GUID_FOLDER.match(p.name)]
     return found
+
+
+def zelpack_build(folder, output, *options, stub=STUB):
+    """Builds a package with zelpack; returns the package path."""
+    output.parent.mkdir(parents=True, exist_ok=True)
+    proc = subprocess.run([ZELPACK, "build", str(folder), "-o", str(output), "--stub", str(stub), "-q", *options],
+                          capture_output=True, text=True, timeout=300)
+    assert proc.returncode == 0, proc.stderr
+    return output
+
+
+@pytest.fixture(scope="session")
+def demo_package(tmp_path_factory):
+    """The example package of the repository, packed once."""
+    return zelpack_build(DEMO_PACKAGE, tmp_path_factory.mktemp("demo") / "Setup.exe")
+
+
+@pytest.fixture
+def make_package(tmp_path):
+    """make_package(settings_text, {"content/a.txt": b"..."}) -> a packed Setup.exe.
+
+    Files whose path does not start with content/ are settings files."""
+    counter = [0]
+
+    def make(settings, files=None, *options):
+        counter[0] += 1
+        folder = tmp_path / f"pkg{counter[0]}"
+        (folder / "content").mkdir(parents=True)
+        (folder / "Properties_Tavo.ini").write_text(settings, encoding="utf-8")
+        for name, data in (files or {"content/readme.txt": b"hello\r\n"}).items():
+            path = folder / name
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_bytes(data if isinstance(data, bytes) else data.encode("utf-8"))
+        return zelpack_build(folder, tmp_path / f"out{counter[0]}" / "Setup.exe", *options)
+
+    return make

@@ -11,22 +11,28 @@ END_BANNER = "############################## --------- End --------- ###########
 
 
 @pytest.mark.parametrize("switches", [["-silent"], ["/UNATTENDED"], ["-silent", "-unattended", "-d"]])
-def test_bare_stub_quiet_run_ends_cleanly(wine, run_stub, switches):
-    result = run_stub(*switches)
+def test_quiet_run_ends_cleanly(wine, stage, run_stub, demo_package, switches):
+    result = run_stub(*switches, exe=stage(demo_package))
     assert result.exit_code == 0
     # The master log holds the start-up and hands over to the extraction log.
     assert result.master_log.startswith(START_BANNER)
     assert result.master_log.endswith(END_BANNER)
-    assert result.has_line("Attached files are extracted", source="ExtractFile")
-    log = result.log("Package.log")
+    log = result.log("ZelDemo.log")
     assert log.startswith(START_BANNER)
     summary = log.index("######## --------- START SUMMARY")
+    assert "|STATUS                                |Success\r\n" in log[summary:]
     assert log.index(END_BANNER + "\r\n", summary) < log.index("|Deleting folder : ")
     assert working_folders(wine) == []
 
 
-def test_unknown_switches_and_bare_arguments_are_ignored(run_stub):
-    result = run_stub("-silent", "-nosuchswitch", "stray", "/extractpath", '"unbalanced')
+def test_bare_stub_has_nothing_to_extract(run_stub):
+    result = run_stub("-silent")
+    assert result.exit_code == 7
+    assert result.has_line("Attached files are extracted", source="ExtractFile")
+
+
+def test_unknown_switches_and_bare_arguments_are_ignored(stage, run_stub, demo_package):
+    result = run_stub("-silent", "-nosuchswitch", "stray", "/extractpath", '"unbalanced', exe=stage(demo_package))
     assert result.exit_code == 0
 
 

@@ -11,22 +11,22 @@ def drive_line(result):
             and l.message.startswith("Required Space found in Drive : ")]
 
 
-def test_highest_fixed_drive_is_used_and_the_folder_is_gone_afterwards(wine, drives, run_stub):
+def test_highest_fixed_drive_is_used_and_the_folder_is_gone_afterwards(wine, drives, stage, run_stub, demo_package):
     drives.add("d", "hd")
     drives.add("f", "cdrom")
     drives.add("g", "network")
-    result = run_stub("-silent")
+    result = run_stub("-silent", exe=stage(demo_package))
     assert result.exit_code == 0
     assert drive_line(result) == ["Required Space found in Drive : D:\\"]
     assert working_folders(wine) == []
 
 
-def test_a_drive_too_small_is_passed_over(wine, drives, run_stub, tmp_path):
+def test_a_drive_too_small_is_passed_over(wine, drives, stage, run_stub, demo_package):
     small = drives.add("e", "hd")
     # 64 KiB cannot hold the stub, whose size is what the working folder needs.
     subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", str(small)], check=True)
     try:
-        result = run_stub("-silent")
+        result = run_stub("-silent", exe=stage(demo_package))
     finally:
         subprocess.run(["umount", str(small)], check=True)
     assert result.exit_code == 0
@@ -45,19 +45,20 @@ def test_no_fixed_drive_with_room_ends_with_minus_one(wine, run_stub):
                            source="CretaeAndValidateTavoTempDir", level="ERROR")
 
 
-def test_an_earlier_extraction_log_is_kept_under_its_time_stamp(run_stub):
-    first = run_stub("-silent")
+def test_an_earlier_extraction_log_is_kept_under_its_time_stamp(stage, run_stub, demo_package):
+    exe = stage(demo_package)
+    first = run_stub("-silent", exe=exe)
     assert first.exit_code == 0
     # run_stub starts from an empty log folder; put the earlier log back.
     LOG_FOLDER.mkdir(parents=True, exist_ok=True)
-    earlier = LOG_FOLDER / "Package.log"
-    earlier.write_bytes(first.log("Package.log").encode("latin-1"))
+    earlier = LOG_FOLDER / "ZelDemo.log"
+    earlier.write_bytes(first.log("ZelDemo.log").encode("latin-1"))
     stamp = time.mktime((2026, 12, 8, 14, 3, 59, 0, 0, -1))
     os.utime(earlier, (stamp, stamp))
 
-    result = run_stub("-silent", keep_logs=True)
+    result = run_stub("-silent", exe=exe, keep_logs=True)
     assert result.exit_code == 0
-    kept = time.strftime("Package_%d%b%Y_%H-%M-%S.log", time.localtime(stamp))
+    kept = time.strftime("ZelDemo_%d%b%Y_%H-%M-%S.log", time.localtime(stamp))
     assert kept in result.logs
-    assert result.logs[kept] == first.log("Package.log")
-    assert result.log("Package.log").startswith("############################## --------- START")
+    assert result.logs[kept] == first.log("ZelDemo.log")
+    assert result.log("ZelDemo.log").startswith("############################## --------- START")

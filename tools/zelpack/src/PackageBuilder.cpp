@@ -231,7 +231,8 @@ bool CheckReferences(const FolderInput& in, std::vector<std::string>& warnings, 
         while ((semi = list.find(';', from)) != std::string::npos) {
             std::string lcid = Trim(list.substr(from, semi - from));
             from = semi + 1;
-            if (lcid.empty()) continue;
+            // English always comes from the stub's own texts.
+            if (lcid.empty() || lcid == "1033") continue;
             std::string file = "Default" + lcid + ".ulf";
             if (!HasTopLevelFile(in, file))
                 warnings.push_back("[Languages] SetupLanguages offers " + lcid + " but " + file +

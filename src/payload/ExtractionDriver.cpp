@@ -1,0 +1,240 @@
+// Where the package goes and the extraction itself: the cabinet copied out
+// of the payload (or the part files found beside the executable) and handed
+// to the cabinet engine, on the worker thread.
+#include "payload/ExtractionDriver.h"
+
+#include "app/Messages.h"
+#include "app/WorkerThread.h"
+#include "cabinet/CabDecompressor.h"
+#include "cabinet/MultiPart.h"
+#include "checks/ExtractorValidator.h"
+#include "checks/OSValidator.h"
+#include "framework/WinApp.h"
+#include "logging/LogFile.h"
+#include "payload/Extractor.h"
+#include "payload/Initializer.h"
+#include "payload/LanguageTexts.h"
+#include "payload/VersionInfo.h"
+#include "platform/SettingsFile.h"
+#include "platform/Util.h"
+
+#include <cwchar>
+
+namespace {
+constexpr wchar_t kDriverSource[] = L"ExtractPackage";
+constexpr DWORD kPackageBufferSize = 5242880;
+
+std::uint64_t SizeKey(const CSettingsFile& ini, const wchar_t* key, const wchar_t* logSource) {
+    std::wstring text = ini.GetString(L"Size", key, L"0");
+    if (logSource != nullptr) theLog.LogText(11, logSource, text);
+    std::uint64_t value = 0;
+    CUtilPaths::TextToNumber(text, value);
+    return value;
+}
+
+std::wstring WithBackslash(std::wstring folder) {
+    CUtilPaths::AddTrailingBackslash(folder);
+    return folder;
+}
+}  // namespace
+
+std::uint64_t CabSize(const std::wstring& extractionPath, const std::wstring& workingFolder, int multiPart,
+                      const std::wstring& settingsFile) {
+    CSettingsFile ini(settingsFile);
+    std::uint64_t need = SizeKey(ini, L"PackageSize", L"PackageSize");
+    // The cabinet copy lands in the working folder: on the same drive it
+    // needs room too.
+    if (!multiPart && extractionPath.size() >= 2 && workingFolder.size() >= 2 &&
+        ::_wcsnicmp(extractionPath.c_str(), workingFolder.c_str(), 2) == 0)
+        need += SizeKey(ini, L"CabSize", nullptr);
+    return need;
+}
+
+int CTavoInitalizer::InitDisplay(const CommandLineSettings& settings) {
+    const wchar_t* source = L"CTavoInitalizer::InitDisplay";
+    if (RunMode == ModeFullGui) return ValidateAndCheckExtractPath();
+
+    int ok = 1;
+    if (!NoConditionCheck) ok = theValidator.CheckConditions(SetupLanguage);
+    if (ok != 1) {
+        theLog.LogMessage(0, source, L"Condition not satisfied");
+        return -1;
+    }
+    if (RunMode == ModeUnattended) theValidator.ValidateSetupLangPassedFromCommandLine(settings.SetupLanguageArg);
+    theValidator.ValidateAndSetAutolaunchFromCommandLine(settings.AutoLaunchArg);
+    ExtractionPath = settings.ExtractPathArg;
+    if (!ExtractionPath.empty())
+        theLog.LogMessage(8, L"Command Line Parameters", L"Command line parameter for Extract path : %s",
+                          ExtractionPath.c_str());
+    std::uint64_t size = CabSize(ExtractionPath, WorkingFolder, MultiPartDownload, SettingsFilePath);
+    ExtractionPath = theValidator.GetFinalExtractPathParam(ExtractionPath, PackageName, size);
+    theLog.LogMessage(8, L"File Overwriting", L"Overwriting of the extracted files is enabled in Silent and Unattended mode");
+    if (ExtractionPath.empty()) {
+        theLog.LogMessage(0, source, L"Valid Extract path could not be found");
+        return -1;
+    }
+    return 520;
+}
+
+int CTavoInitalizer::ValidateAndCheckExtractPath() {
+    const wchar_t* source = L"CTavoInitalizer::ValidateAndCheckExtractPath(";
+    ExtractionPath = theOSValidator.GetOSExtractPath();
+    if (ExtractionPath.empty()) {
+        ExtractionPath = CSettingsFile(SettingsFilePath).GetString(L"Runtime", L"ExtractPath");
+        theLog.LogMessage(8, source, L"Extract Path from Web Package : %s", ExtractionPath.c_str());
+    } else {
+        theLog.LogMessage(8, source, L"Extract path for the OS : %s", ExtractionPath.c_str());
+    }
+    std::wstring expanded = CUtilPaths::ExpandPathVariable(ExtractionPath);
+    if (!expanded.empty()) ExtractionPath = expanded;
+    std::wstring drivePart;
+    int code = theUtil.CheckFolderPath(ExtractionPath, drivePart);
+    std::uint64_t size = CabSize(ExtractionPath, WorkingFolder, MultiPartDownload, SettingsFilePath);
+    std::wstring message;
+    if (code == 0 && theValidator.CheckFreeSpace(ExtractionPath, size, message) != 1) code = 39;
+    if (code != 0) {
+        if (AllowChangeTarget != 1 && AutoLaunchEnabled == 1)
+            theLog.LogUnnamed(8, L"Extract path is not having enough space or permission");
+        return 0;
+    }
+    return 1;
+}
+
+void SendWorkerLog(CWorkerThread& worker, int level, const wchar_t* source, const std::wstring& text) {
+    HWND window = worker.Window();
+    if (window == nullptr) return;
+    // Sent, not posted: the window has written the line when this returns,
+    // so no line is lost or mixed with the next.
+    LogRecord record{level, source, text, std::wstring()};
+    ::SendMessageW(window, WM_ZEL_LOG_LINE, reinterpret_cast<WPARAM>(&record), 0);
+}
+
+std::wstring ErrorToMessage(int code, const std::wstring& name) {
+    std::wstring user;
+    std::wstring log;
+    switch (code) {
+    case 1:
+    case -2:
+        user = ReplaceTokens(GetLangString(607), {{L"[FILENAME]", name}});
+        log = L"Part file " + name + L" not found";
+        break;
+    case -3:
+        user = ReplaceTokens(GetLangString(608), {{L"[FILENAME]", name}});
+        log = L"Part file " + name + L" is invalid.";
+        break;
+    case -5:
+        user = ReplaceTokens(GetLangString(615), {{L"[FILENAME]", name}});
+        log = L"Part file " + name + L" is corrupt.";
+        break;
+    case 5:
+        user = GetLangString(510);
+        log = L"Access is denied.";
+        break;
+    case 8:
+    case 39: {
+        std::wstring drive = CUtilPaths::GetDriveRoot(theInitializer.ExtractionPath);
+        user = ReplaceTokens(GetLangString(409), {{L"[DRIVENAME]", drive}});
+        log = L"There is not sufficient space on drive :" + drive;
+        break;
+    }
+    case 32:
+        user = ReplaceTokens(GetLangString(509), {{L"[FILENAME]", name}, {L"[NEWLINE]", L"\n"}});
+        log = L"Cannot copy " + name +
+              L" It is being used by another person or program.Close any programs that might be using the file and try again.";
+        break;
+    default:
+        log = CUtilPaths::GetErrorMessage(static_cast<DWORD>(code));
+        break;
+    }
+    if (!user.empty() && theInitializer.RunMode == ModeFullGui) zel::AppMessageBox(user, MB_ICONERROR);
+    return log;
+}
+
+unsigned __stdcall ExtractPackageThread(void* wrapper) {
+    ExtractPackage(*static_cast<CWorkerThread*>(wrapper));
+    return 0;
+}
+
+void ExtractPackage(CWorkerThread& worker) {
+    CTavoInitalizer& init = theInitializer;
+    CUtilPaths::CreateFolderWithParents(init.ExtractionPath);                                        // 1
+    if (::WaitForSingleObject(worker.StopEvent(), 0) == WAIT_OBJECT_0) return;                      // 2
+    const std::wstring exe = CUtilPaths::GetExePath();
+    const DWORD offset = CTavoVersionInfoUpdater::GetModuleVersionSubtype(exe);                     // 3
+    if (init.ExtractionPath.find(L'%') == std::wstring::npos)                                        // 4
+        SendWorkerLog(worker, 8, kDriverSource, L"Extracting the Setup to : " + init.ExtractionPath);
+
+    if (!init.MultiPartDownload) {                                                                   // 5
+        CExtractor reader(worker.Window(), 0);
+        int code = reader.ExtractFile(exe, init.WorkingFolder, kRecordKindPackage, offset, kPackageBufferSize);
+        if (code != 0) {
+            init.SetFinishStatus(code);
+            worker.Notify(WM_ZEL_EXTRACTION_FAILED, 0, 0);
+            return;
+        }
+    }
+    worker.Notify(WM_ZEL_PROGRESS, 2, 100);                                                          // 6
+    worker.Notify(WM_ZEL_PROGRESS, 3, init.FileCount);
+
+    std::wstring cabinetName = L"WebCab1";                                                           // 7
+    std::wstring cabinetFolder = init.WorkingFolder;
+    SendWorkerLog(worker, 8, kDriverSource, L"Checking for parts");
+
+    if (init.MultiPartDownload) {                                                                    // 8
+        std::wstring failed;
+        std::list<std::wstring> lines;
+        int code = theMultiPart.ValidateParts(failed, lines);
+        for (const std::wstring& line : lines) {
+            if (line.empty()) continue;
+            bool detail = line.find(L"Validating cabinet") != std::wstring::npos ||
+                          line.find(L"Hash code for") != std::wstring::npos;
+            SendWorkerLog(worker, detail ? 8 : 0, kDriverSource, line);
+        }
+        if (code != 0) {
+            init.SetFinishStatus(code);
+            SendWorkerLog(worker, 0, kDriverSource, ErrorToMessage(code, failed));
+            worker.Notify(WM_ZEL_EXTRACTION_FAILED, 0, 0);
+            return;
+        }
+        cabinetName = theMultiPart.GetFirstPartName();
+        cabinetFolder = WithBackslash(CUtilPaths::GetExeFolder());
+    }
+
+    const std::wstring cabinetPath = cabinetFolder + cabinetName;                                    // 9
+    if (!CUtilPaths::FileExists(cabinetPath)) {                                                      // 10
+        init.SetFinishStatus(-2);
+        SendWorkerLog(worker, 0, kDriverSource, ErrorToMessage(1, cabinetPath));
+        worker.Notify(WM_ZEL_EXTRACTION_ENDED, 0, 0);                                                // 13
+        return;
+    }
+
+    SendWorkerLog(worker, 8, kDriverSource, L"Extracting files from cabinet : " + cabinetPath);      // 11
+    const bool overwrite = init.RunMode != ModeFullGui || init.OverwriteWithoutPrompting;
+    int code = 0;
+    {
+        CCabDecompressor engine(worker.Window(), overwrite);
+        engine.ExtractCabinet(cabinetPath, init.ExtractionPath);
+        std::wstring text = engine.GetErrorText();
+        code = engine.GetErrorCode();
+        SendWorkerLog(worker, 8, kDriverSource, L"Return Code for cab extraction : " + std::to_wstring(code));
+        init.SetFinishStatus(code);
+        if (code != 0) {                                                                             // 12
+            std::wstring message;
+            if (code == 1) {
+                message = ErrorToMessage(1, cabinetFolder + engine.GetCurrentCabinetName());
+            } else if (engine.GetLastSystemError() != 0) {
+                init.SetFinishStatus(-1);
+                message = ErrorToMessage(static_cast<int>(engine.GetLastSystemError()), CurrentExtractFileName);
+            } else if (code == 8 || code == 39) {
+                message = ErrorToMessage(code, std::wstring());
+            } else {
+                message = text;
+            }
+            SendWorkerLog(worker, 0, kDriverSource, message);
+            worker.Notify(WM_ZEL_EXTRACTION_FAILED, 0, 0);
+            return;
+        }
+        SendWorkerLog(worker, 8, kDriverSource, text);
+    }
+    worker.Notify(WM_ZEL_EXTRACTION_ENDED, 0, 0);                                                    // 13
+}

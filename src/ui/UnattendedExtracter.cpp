@@ -1,0 +1,139 @@
+#include "ui/UnattendedExtracter.h"
+
+#include "app/App.h"
+#include "app/ExitCodes.h"
+#include "app/Messages.h"
+#include "cabinet/CabDecompressor.h"
+#include "launch/AutolaunchSequence.h"
+#include "logging/LogFile.h"
+#include "payload/ExtractionDriver.h"
+#include "payload/Initializer.h"
+#include "payload/LanguageTexts.h"
+
+#include <commctrl.h>
+
+namespace {
+constexpr int kIconId = 912;
+
+// Enter and Escape become Tab, so that neither closes the dialog.
+LRESULT CALLBACK TurnEnterAndEscapeIntoTab(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == MSGF_DIALOGBOX) {
+        auto* msg = reinterpret_cast<MSG*>(lParam);
+        if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE))
+            msg->wParam = VK_TAB;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
+CUnattendedExtracter::CUnattendedExtracter(int visible) : CDialogBase(IDD_UNATTENDED, nullptr), visible_(visible) {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&controls);
+}
+
+CUnattendedExtracter::~CUnattendedExtracter() = default;
+
+BOOL CUnattendedExtracter::OnInitDialog() {
+    HWND hwnd = Handle();
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
+    ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    bodyFont_.reset(::CreateFontW(theApp.BodyFont.Height, 0, 0, 0, theApp.BodyFont.Weight, FALSE, FALSE, FALSE,
+                                  ANSI_CHARSET, 0, 0, 0, 0, theApp.BodyFont.Face.c_str()));
+    ::SendDlgItemMessageW(hwnd, IDC_UNATTENDED_STATUS, WM_SETFONT, reinterpret_cast<WPARAM>(bodyFont_.get()), TRUE);
+    keyFilter_.reset(::SetWindowsHookExW(WH_MSGFILTER, TurnEnterAndEscapeIntoTab, nullptr, ::GetCurrentThreadId()));
+    if (visible_) {
+        ::SetWindowTextW(hwnd, theInitializer.GetDisplayName().c_str());
+        ::SendDlgItemMessageW(hwnd, IDC_UNATTENDED_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+        ::SendDlgItemMessageW(hwnd, IDC_UNATTENDED_PROGRESS, PBM_SETPOS, 1, 0);
+        ::SetDlgItemTextW(hwnd, IDC_UNATTENDED_STATUS, GetLangString(507).c_str());
+    }
+    ContinueExtraction = 1;
+    theLog.LogMessage(8, L"ExtractPath", L" %s", theInitializer.ExtractionPath.c_str());
+    theApp.Worker.Start(hwnd, ExtractPackageThread);
+    counter_ = 1;
+    return TRUE;
+}
+
+BOOL CUnattendedExtracter::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+    case WM_PAINT:
+        if (!visible_) ::ShowWindow(Handle(), SW_HIDE);
+        return FALSE;
+    case WM_WINDOWPOSCHANGING:
+        // A silent run never shows the dialog, whoever asks.
+        if (!visible_) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= SWP_HIDEWINDOW;
+        return FALSE;
+    case WM_CLOSE:
+        OnClose();
+        result = 0;
+        return TRUE;
+    case WM_ZEL_PROGRESS:
+        OnProgress(wParam, lParam);
+        result = 1;
+        return TRUE;
+    case WM_ZEL_LOG_LINE:
+        if (wParam != 0) WriteLogRecord(*reinterpret_cast<const LogRecord*>(wParam));
+        result = 1;
+        return TRUE;
+    case WM_ZEL_EXTRACTION_ENDED:
+        OnExtractionEnded();
+        result = 1;
+        return TRUE;
+    case WM_ZEL_EXTRACTION_FAILED:
+        theApp.SetExitCode(kExitExtractionFailed);
+        EndDialog(IDOK);
+        result = 1;
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CUnattendedExtracter::OnProgress(WPARAM action, LPARAM value) {
+    HWND bar = ::GetDlgItem(Handle(), IDC_UNATTENDED_PROGRESS);
+    switch (action) {
+    case 1:
+        ++counter_;
+        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(counter_), 0);
+        break;
+    case 2:
+        ::SendMessageW(bar, PBM_SETPOS, 2, 0);
+        break;
+    case 3:
+        ::SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressRangeUpper(counter_, static_cast<int>(value))));
+        ::SendMessageW(bar, PBM_SETSTEP, 1, 0);
+        ::SetDlgItemTextW(Handle(), IDC_UNATTENDED_STATUS, GetLangString(508).c_str());
+        break;
+    default:
+        break;
+    }
+}
+
+void CUnattendedExtracter::OnExtractionEnded() {
+    // A missing cabinet ends the extraction without extracting anything.
+    if (theInitializer.GetFinishStatus() != 0) theApp.SetExitCode(kExitExtractionFailed);
+    if (theInitializer.IsAutoLaunchEnabled() == 1) {
+        ::ShowWindow(Handle(), SW_HIDE);
+        HandleLaunchSetup();
+        EndDialog(0);
+        return;
+    }
+    EndDialog(IDOK);
+}
+
+void CUnattendedExtracter::OnClose() {
+    theLog.LogMessage(8, L"OnClose", L"Extraction paused");
+    theApp.Worker.Suspend();
+    if (zel::AppMessageBox(GetLangString(113), MB_YESNO) == IDYES) {
+        CancelRequested = 1;
+        // The engine stops at its next file too, so that nothing is written
+        // while the clean-up removes what was extracted.
+        ContinueExtraction = 0;
+        theApp.Worker.Stop();
+        theInitializer.SetFinishStatus(11);
+        theApp.Quit(0, kExitCancelled, std::wstring());
+    }
+    theApp.Worker.Resume();
+}
