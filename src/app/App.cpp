@@ -34,6 +34,8 @@ struct GdiplusStartupInputV1 {
 };
 using GdiplusStartupFn = int(WINAPI*)(ULONG_PTR*, const GdiplusStartupInputV1*, void*);
 using GdiplusShutdownFn = void(WINAPI*)(ULONG_PTR);
+using GdipLoadImageFromFileFn = int(WINAPI*)(const wchar_t*, void**);
+using GdipDisposeImageFn = int(WINAPI*)(void*);
 
 template <typename Fn>
 Fn ProcAddress(HMODULE module, const char* name) {
@@ -132,7 +134,7 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
     int dispatch = theInitializer.Init(settings);                             // 12
 
     LockSettingsFile();                                                       // 13
-    startup_seams::LoadBannerImages(*this);                                   // 14
+    LoadBannerImages();                                                       // 14
 
     DisplayName = theInitializer.GetDisplayName();                               // 15
     if (!DisplayName.empty()) SetTitle(DisplayName);
@@ -157,6 +159,33 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
     if (dispatch != 520 && dispatch != -1) LoadDefaultSetupLanguage();
     RunFrontEnd(dispatch);
     return dispatch;
+}
+
+std::wstring CZelSelfExtractorUIApp::LoadBannerImage(const wchar_t* key) {
+    std::wstring source = GetImagePath(key);
+    std::wstring name = CUtilPaths::SplitPath(source, 1);
+    wchar_t temp[MAX_PATH] = {};
+    DWORD n = ::GetEnvironmentVariableW(L"temp", temp, MAX_PATH);
+    std::wstring target = std::wstring(temp, n < MAX_PATH ? n : 0) + L"\\" + name;
+    return ::CopyFileW(source.c_str(), target.c_str(), FALSE) ? target : source;
+}
+
+void CZelSelfExtractorUIApp::LoadBannerImages() {
+    if (theInitializer.WorkingFolder.empty()) return;
+    CSettingsFile settings(theInitializer.SettingsFilePath);
+    // Only a plain file name of the working folder: the copies (or, when a copy
+    // fails, the originals) are deleted at exit, so a name reaching elsewhere
+    // would delete files that are not ours.
+    auto isPlainName = [](const std::wstring& name) {
+        return !name.empty() && name.find_first_of(L"\\/:") == std::wstring::npos && name != L"." && name != L"..";
+    };
+    if (isPlainName(settings.GetString(L"Images", L"BOTTOMImage"))) BottomImagePath = LoadBannerImage(L"BOTTOMImage");
+    if (!isPlainName(settings.GetString(L"Images", L"TopImage"))) return;
+    TopImagePath = LoadBannerImage(L"TopImage");
+    if (auto load = ProcAddress<GdipLoadImageFromFileFn>(gdiplus_.get(), "GdipLoadImageFromFile");
+        load != nullptr && GdiplusToken != 0) {
+        if (load(TopImagePath.c_str(), &TopImage) != 0) TopImage = nullptr;
+    }
 }
 
 void CZelSelfExtractorUIApp::RunFrontEnd(int dispatch) {
@@ -222,6 +251,10 @@ void CZelSelfExtractorUIApp::Quit(int levelSelector, int exitCode, const std::ws
 void CZelSelfExtractorUIApp::ReleaseResources() {
     UnlockSettingsFile();
     startup_seams::ReleaseWindows(*this);
+    if (TopImage != nullptr) {
+        if (auto dispose = ProcAddress<GdipDisposeImageFn>(gdiplus_.get(), "GdipDisposeImage")) dispose(TopImage);
+        TopImage = nullptr;
+    }
     for (const std::wstring* path : {&TopImagePath, &BottomImagePath}) {
         if (!path->empty() && ::GetFileAttributesW(path->c_str()) != INVALID_FILE_ATTRIBUTES)
             ::DeleteFileW(path->c_str());

@@ -77,6 +77,8 @@ public:
     ULONG_PTR GdiplusToken = 0;
     std::wstring DisplayName;
     std::wstring TopImagePath;
+    // The top banner image (a GDI+ image), null until loaded.
+    void* TopImage = nullptr;
     std::wstring BottomImagePath;
     LogFontSpec HeadingFont;
     LogFontSpec BodyFont;
@@ -98,6 +100,10 @@ private:
     void ShowBox(const std::wstring& text, UINT type);
     bool CreateTavoTempDir();
     void RunFrontEnd(int dispatch);
+    // Copies [Images] key from the working folder into %temp%; returns the
+    // copy's path, or the working-folder path when the copy failed.
+    std::wstring LoadBannerImage(const wchar_t* key);
+    void LoadBannerImages();
     int RunPackage(const CExtractorCommandOpt& options);
 
     zel::UniqueModule gdiplus_;

@@ -8,8 +8,6 @@
 
 namespace startup_seams {
 
-void LoadBannerImages(CZelSelfExtractorUIApp&) {}
-
 void RunWizard(CZelSelfExtractorUIApp&, int) {}
 
 void ReleaseWindows(CZelSelfExtractorUIApp&) {}

@@ -16,7 +16,6 @@ namespace startup_seams {
 
 
 // Returns the dispatch code: 520 quiet run ready, -1 stop, 1 or 0 full GUI.
-void LoadBannerImages(CZelSelfExtractorUIApp& app);
 // The full GUI front end (the wizard).
 void RunWizard(CZelSelfExtractorUIApp& app, int dispatch);
 

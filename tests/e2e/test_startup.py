@@ -58,3 +58,22 @@ def test_second_instance_full_gui_shows_the_box(wine, stage, mutex_holder):
     assert code == 0, "no message box appeared"
     assert text.strip() == "Another instance is already running."
     assert stub.wait(timeout=60) == 1
+
+
+def tiny_bmp():
+    """A 1x1 24-bit bitmap."""
+    import struct
+    pixels = b"\x00\x80\xff\x00"
+    header = struct.pack("<IiiHHIIiiII", 40, 1, 1, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + len(header) + len(pixels), 0, 0, 54) + header + pixels
+
+
+def test_banner_images_are_copied_to_temp_and_removed_at_exit(wine, stage, run_stub, make_package):
+    settings = ("[Package]\nName=Banner\n[Runtime]\nExtractPath=%TEMP%\\Banner\n"
+                "[Images]\nTopImage=top.bmp\nBottomImage=bottom.bmp\n")
+    exe = make_package(settings, {"top.bmp": tiny_bmp(), "bottom.bmp": tiny_bmp(), "content/a.txt": b"a"})
+    temp = wine.drive_c() / "users" / "root" / "Temp"
+    result = run_stub("-silent", exe=stage(exe))
+    assert result.exit_code == 0
+    assert (temp / "Banner" / "a.txt").read_bytes() == b"a"
+    assert not (temp / "top.bmp").exists() and not (temp / "bottom.bmp").exists()
