@@ -150,8 +150,12 @@ TEST(LaunchApplication, InstallerPackageRunsThroughMsiexec) {
     std::wstring target = dir.File(L"Setup\\Product.MSI");
     ASSERT_TRUE(::CopyFileW(package.c_str(), target.c_str(), FALSE));
 
+    // A 32-bit package lands in the 32-bit program folder, which a 64-bit
+    // test program knows as %ProgramFiles(x86)%.
     wchar_t programFiles[MAX_PATH] = {};
-    ::ExpandEnvironmentStringsW(L"%ProgramFiles%\\ZelLaunchProbe\\probe.txt", programFiles, MAX_PATH);
+    const wchar_t* folder = sizeof(void*) == 8 ? L"%ProgramFiles(x86)%" : L"%ProgramFiles%";
+    ::ExpandEnvironmentStringsW((std::wstring(folder) + L"\\ZelLaunchProbe\\probe.txt").c_str(), programFiles,
+                                MAX_PATH);
     std::wstring installed(programFiles);
 
     std::wstring error;
