@@ -1,13 +1,13 @@
 #include "checks/Condition.h"
 
-#include "platform/Util.h"
-
 #include "checks/ConditionParser.h"
 #include "checks/ConditionValidator.h"
 #include "framework/Handles.h"
 #include "logging/LogFile.h"
+#include "platform/Format.h"
 #include "platform/SettingsFile.h"
 #include "platform/SystemLibrary.h"
+#include "platform/Util.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -23,22 +23,6 @@ constexpr wchar_t kEvaluateSource[] = L"CCondition::EvaluateConditions";
 constexpr wchar_t kActionSource[] = L"CCondition::EvaluateActionConditions";
 constexpr wchar_t kFileVersionSource[] = L"CInstallFile::GetFileVersion()";
 
-std::wstring Format(const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    int n = _vscwprintf(format, copy);
-    va_end(copy);
-    std::wstring text;
-    if (n > 0) {
-        text.assign(static_cast<size_t>(n) + 1, L'\0');
-        _vsnwprintf(text.data(), text.size(), format, args);
-        text.resize(static_cast<size_t>(n));
-    }
-    va_end(args);
-    return text;
-}
 
 std::wstring ToUpper(std::wstring text) {
     if (!text.empty()) ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
@@ -264,13 +248,13 @@ void CCondition::ReadActions() {
 void CCondition::ReadRegEntries() {
     CSettingsFile ini(SettingsPath);
     for (int i = 1;; ++i) {
-        int root = ini.GetInt(L"ReadRegEntries", Format(L"Root%d", i).c_str(), -1);
+        int root = ini.GetInt(L"ReadRegEntries", FormatText(L"Root%d", i).c_str(), -1);
         if (root == -1) break;
         PropertyEntry entry;
         entry.RootIndex = root;
-        entry.KeyPath = ini.GetString(L"ReadRegEntries", Format(L"Key%d", i).c_str());
-        entry.ValueName = ini.GetString(L"ReadRegEntries", Format(L"Entry%d", i).c_str());
-        entry.PropertyName = ini.GetString(L"ReadRegEntries", Format(L"Property%d", i).c_str());
+        entry.KeyPath = ini.GetString(L"ReadRegEntries", FormatText(L"Key%d", i).c_str());
+        entry.ValueName = ini.GetString(L"ReadRegEntries", FormatText(L"Entry%d", i).c_str());
+        entry.PropertyName = ini.GetString(L"ReadRegEntries", FormatText(L"Property%d", i).c_str());
         Properties.push_back(std::move(entry));
     }
 }
@@ -278,7 +262,7 @@ void CCondition::ReadRegEntries() {
 void CCondition::EvaluateReadRegEntries() {
     for (PropertyEntry& entry : Properties) {
         theLog.LogText(8, kReadRegEntriesSource,
-                       Format(L"Reading Registry : Root = %d Key = ", entry.RootIndex) + entry.KeyPath +
+                       FormatText(L"Reading Registry : Root = %d Key = ", entry.RootIndex) + entry.KeyPath +
                            L" Entry = " + entry.ValueName);
         std::wstring text;
         if (HKEY root = RootFromIndex(entry.RootIndex)) ReadRegistryValue(root, entry.KeyPath, entry.ValueName, text);
@@ -301,7 +285,7 @@ void CCondition::SubstituteProperties() {
 }
 
 std::wstring CCondition::GetMessage(int languageId, const std::wstring& messageKey) const {
-    return CSettingsFile(SettingsPath).GetString(Format(L"%d", languageId).c_str(), StripBraces(messageKey).c_str());
+    return CSettingsFile(SettingsPath).GetString(FormatText(L"%d", languageId).c_str(), StripBraces(messageKey).c_str());
 }
 
 int CCondition::ReadRegistryValue(HKEY root, const std::wstring& keyPath, const std::wstring& valueName,
@@ -316,7 +300,7 @@ int CCondition::ReadRegistryValue(HKEY root, const std::wstring& keyPath, const 
         return -2;
     switch (type) {
     case REG_DWORD:
-        text = Format(L"%d", static_cast<int>(CUtilSystem::ReadRegDword(key.get(), valueName, static_cast<DWORD>(-1))));
+        text = FormatText(L"%d", static_cast<int>(CUtilSystem::ReadRegDword(key.get(), valueName, static_cast<DWORD>(-1))));
         break;
     case REG_BINARY:
         break;
@@ -359,7 +343,7 @@ std::wstring CCondition::GetFileVersion(const std::wstring& path) {
     if (!api.query(block.data(), L"\\", &info, &length) || !info || length < sizeof(VS_FIXEDFILEINFO))
         return std::wstring();
     const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(info);
-    return Format(L"%d.%d.%d.%d", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+    return FormatText(L"%d.%d.%d.%d", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
                   HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
 }
 
@@ -492,7 +476,7 @@ std::wstring CCondition::BuildMessageKeys(int /*languageId*/) {
     std::wstring keys = bracedActionKey + L";";
     UsedMessageKeys.push_back(actionKey);
     for (const CConditionParts& condition : Conditions) {
-        const std::wstring name = Format(L"Condition%d", static_cast<int>(condition.Number));
+        const std::wstring name = FormatText(L"Condition%d", static_cast<int>(condition.Number));
         if (condition.Result == 0 && condition.MessageKey != L"{}" && IsReferenced(name) &&
             !IsMessageKeyUsed(condition.MessageKey, bracedActionKey) && IsNotNegated(name)) {
             keys += condition.MessageKey + L";";

@@ -1,6 +1,7 @@
 #include "logging/LogFile.h"
 
 #include "framework/Handles.h"
+#include "platform/Format.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -21,18 +22,6 @@ std::mutex g_fileLock;
 
 constexpr wchar_t kBannerHashes[] = L"##############################";
 
-std::wstring FormatV(const wchar_t* format, va_list args) {
-    if (format == nullptr) return std::wstring();
-    va_list copy;
-    va_copy(copy, args);
-    int n = _vscwprintf(format, copy);
-    va_end(copy);
-    if (n <= 0) return std::wstring();
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    _vsnwprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<size_t>(n));
-    return text;
-}
 
 // "%-<width>.<max>s": cut at max characters, padded with blanks to width.
 std::wstring Pad(const std::wstring& text, size_t width, size_t max) {
@@ -153,7 +142,7 @@ void CLogFile::LogMessage(int level, const wchar_t* source, const wchar_t* forma
     if (Filtered(level)) return;
     va_list args;
     va_start(args, format);
-    std::wstring message = FormatV(format, args);
+    std::wstring message = FormatTextV(format, args);
     va_end(args);
     WriteLine(level, source ? source : L"", message, L" |", false);
 }
@@ -167,7 +156,7 @@ void CLogFile::LogUnnamed(int level, const wchar_t* format, ...) {
     if (Filtered(level)) return;
     va_list args;
     va_start(args, format);
-    std::wstring message = FormatV(format, args);
+    std::wstring message = FormatTextV(format, args);
     va_end(args);
     for (wchar_t& c : message)
         if (c == L',') c = L'|';
@@ -190,7 +179,7 @@ void CLogFile::WriteLine(int level, const std::wstring& source, const std::wstri
 void CLogFile::WriteRaw(const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
-    std::wstring text = FormatV(format, args);
+    std::wstring text = FormatTextV(format, args);
     va_end(args);
     WriteRawText(text);
 }

@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 #include "framework/Handles.h"
+#include "platform/Format.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -15,24 +16,6 @@ constexpr wchar_t kSource[] = L"ExtractFile";
 constexpr DWORD kMarkerBytes = kPayloadMarkerChars * sizeof(wchar_t);
 constexpr DWORD kFallbackBufferSize = 65536;
 
-// Only the reader's own literal formats come here; outside text (paths,
-// record names) is always an argument.
-std::wstring Format(const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    int n = _vscwprintf(format, copy);
-    va_end(copy);
-    std::wstring text;
-    if (n > 0) {
-        text.assign(static_cast<size_t>(n) + 1, L'\0');
-        _vsnwprintf(text.data(), text.size(), format, args);
-        text.resize(static_cast<size_t>(n));
-    }
-    va_end(args);
-    return text;
-}
 
 std::wstring SystemErrorText(DWORD error) {
     wchar_t* buffer = nullptr;
@@ -42,7 +25,7 @@ std::wstring SystemErrorText(DWORD error) {
     std::wstring text = n > 0 && buffer != nullptr ? std::wstring(buffer, n) : std::wstring();
     if (buffer != nullptr) ::LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-    if (text.empty()) text = Format(L"Error code : %lu", error);
+    if (text.empty()) text = FormatText(L"Error code : %lu", error);
     return text;
 }
 
@@ -137,7 +120,7 @@ int CExtractor::ExtractFile(const std::wstring& sourcePath, const std::wstring& 
     Source source(sourcePath);
     if (!source.IsOpen()) {
         DWORD error = ::GetLastError();
-        Log(0, Format(L"Error opening file : %s Error code : %d ", sourcePath.c_str(), static_cast<int>(error)));
+        Log(0, FormatText(L"Error opening file : %s Error code : %d ", sourcePath.c_str(), static_cast<int>(error)));
         return -1;
     }
     // The stamped offset is taken as a signed 32-bit number.
@@ -145,7 +128,7 @@ int CExtractor::ExtractFile(const std::wstring& sourcePath, const std::wstring& 
     int64_t reached = -1;
     if (signedOffset < 0 || !source.Seek(signedOffset, FILE_BEGIN, &reached) || reached != signedOffset) {
         DWORD error = signedOffset < 0 ? ERROR_NEGATIVE_SEEK : ::GetLastError();
-        Log(0, Format(L"Error seeking file : %s  to : %d Error code : %d", sourcePath.c_str(), signedOffset,
+        Log(0, FormatText(L"Error seeking file : %s  to : %d Error code : %d", sourcePath.c_str(), signedOffset,
                       static_cast<int>(error)));
         return -1;
     }
@@ -177,7 +160,7 @@ int CExtractor::ReadRecords(Source& source, const std::wstring& targetFolder, DW
             return -1;
         }
         if (got < kMarkerBytes) {
-            Log(11, Format(L"Reached EOF : %s \n FileSize : %d, ActualRead : %d Last Return code : %d",
+            Log(11, FormatText(L"Reached EOF : %s \n FileSize : %d, ActualRead : %d Last Return code : %d",
                            source.Path().c_str(), static_cast<int>(kMarkerBytes), static_cast<int>(got),
                            static_cast<int>(::GetLastError())));
             return 0;
@@ -190,7 +173,7 @@ int CExtractor::ReadRecords(Source& source, const std::wstring& targetFolder, DW
         if (int result = ReadHeader(source, header); result != 0) return result;
         if (wantedKind_ == kRecordKindSettings && header.Kind == kRecordKindPackage) return 0;
         if (header.DataSize > source.Left()) {
-            Log(0, Format(L"Payload is truncated : record %s needs %u bytes, %I64d are left", header.Name.c_str(),
+            Log(0, FormatText(L"Payload is truncated : record %s needs %u bytes, %I64d are left", header.Name.c_str(),
                           header.DataSize, source.Left()));
             return -1;
         }
@@ -213,7 +196,7 @@ int CExtractor::ReadHeader(Source& source, Header& header) {
         return -1;
     }
     if (nameBytes >= kMaxRecordNameBytes) {
-        Log(0, Format(L"Invalid record in payload : name length %u is not below %u bytes", nameBytes,
+        Log(0, FormatText(L"Invalid record in payload : name length %u is not below %u bytes", nameBytes,
                       kMaxRecordNameBytes));
         return -1;
     }
@@ -236,16 +219,16 @@ int CExtractor::ReadHeader(Source& source, Header& header) {
 int CExtractor::CopyRecord(Source& source, const Header& header, const std::wstring& targetFolder,
                            DWORD bufferSize) {
     if (std::wstring problem = NameProblem(header.Name); !problem.empty()) {
-        Log(0, Format(L"Refused file name in payload : %s : %s", header.Name.c_str(), problem.c_str()));
+        Log(0, FormatText(L"Refused file name in payload : %s : %s", header.Name.c_str(), problem.c_str()));
         return -1;
     }
     const std::wstring targetPath = targetFolder + header.Name;
-    Log(8, Format(L"Extracting file : %s", targetPath.c_str()));
+    Log(8, FormatText(L"Extracting file : %s", targetPath.c_str()));
     zel::UniqueHandle target(::CreateFileW(targetPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!target) {
         DWORD error = ::GetLastError();
-        Log(0, Format(L"Error creating file : %s Error code : %d ", targetPath.c_str(), static_cast<int>(error)));
+        Log(0, FormatText(L"Error creating file : %s Error code : %d ", targetPath.c_str(), static_cast<int>(error)));
         return -1;
     }
     uint32_t copied = 0;
@@ -260,7 +243,7 @@ int CExtractor::CopyRecord(Source& source, const Header& header, const std::wstr
         }
         if (got != want) {
             // Sizes were checked against the file, so it changed under us.
-            Log(0, Format(L"Payload is truncated : record %s ends early", header.Name.c_str()));
+            Log(0, FormatText(L"Payload is truncated : record %s ends early", header.Name.c_str()));
             return -1;
         }
         copied += got;
@@ -280,7 +263,7 @@ int CExtractor::CopyRecord(Source& source, const Header& header, const std::wstr
         if (last || got == 0) break;
         PostProgress();
     }
-    Log(8, Format(L"Closing file : %s", targetPath.c_str()));
+    Log(8, FormatText(L"Closing file : %s", targetPath.c_str()));
     return 0;
 }
 

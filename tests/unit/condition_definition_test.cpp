@@ -1,6 +1,7 @@
 #include "checks/Condition.h"
 #include "checks/ConditionValidator.h"
 #include "logging/LogFile.h"
+#include "log_capture.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,37 +14,8 @@
 
 namespace {
 
-// Log lines written while the object lives.
-class LogCapture {
-public:
-    LogCapture() : oldPath_(theLog.GetFilePath()), oldLevel_(theLog.GetLogLevel()) {
-        theLog.InitLog(dir_.File(L"test.log"), 11);
-    }
-    ~LogCapture() { theLog.InitLog(oldPath_, oldLevel_); }
-    std::string Text() const {
-        std::string text;
-        for (char c : zel_test::ReadBytes(dir_.File(L"test.log")))
-            if (c != '\0') text += c;
-        // The source column is padded to a fixed width; compare without the padding.
-        static const std::regex kPaddedSource("(\\|.{10}\\|[^|\r\n]*?) +\\|");
-        return std::regex_replace(text, kPaddedSource, "$1 |");
-    }
-
-private:
-    zel_test::TempDir dir_;
-    std::wstring oldPath_;
-    int oldLevel_;
-};
-
-// Expects each part in the text, in this order.
-void ExpectInOrder(const std::string& text, const std::vector<std::string>& parts) {
-    size_t pos = 0;
-    for (const std::string& part : parts) {
-        size_t found = text.find(part, pos);
-        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << part << "\nlog:\n" << text;
-        pos = found + part.size();
-    }
-}
+using zel_test::ExpectInOrder;
+using zel_test::LogCapture;
 
 // A registry key of its own under HKCU, removed afterwards.
 class TestKey {

@@ -1,6 +1,7 @@
 #include "checks/Condition.h"
 #include "checks/ExtractorValidator.h"
 #include "logging/LogFile.h"
+#include "log_capture.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,37 +14,10 @@
 
 namespace {
 
+using zel_test::ExpectInOrder;
+using zel_test::LogCapture;
+
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-class LogCapture {
-public:
-    LogCapture() : oldPath_(theLog.GetFilePath()), oldLevel_(theLog.GetLogLevel()) {
-        theLog.InitLog(dir_.File(L"test.log"), 11);
-    }
-    ~LogCapture() { theLog.InitLog(oldPath_, oldLevel_); }
-    std::string Text() const {
-        std::string text;
-        for (char c : zel_test::ReadBytes(dir_.File(L"test.log")))
-            if (c != '\0') text += c;
-        // The source column is padded to a fixed width; compare without the padding.
-        static const std::regex kPaddedSource("(\\|.{10}\\|[^|\r\n]*?) +\\|");
-        return std::regex_replace(text, kPaddedSource, "$1 |");
-    }
-
-private:
-    zel_test::TempDir dir_;
-    std::wstring oldPath_;
-    int oldLevel_;
-};
-
-void ExpectInOrder(const std::string& text, const std::vector<std::string>& parts) {
-    size_t pos = 0;
-    for (const std::string& part : parts) {
-        size_t found = text.find(part, pos);
-        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << part << "\nlog:\n" << text;
-        pos = found + part.size();
-    }
-}
 
 // A registry key of its own, removed afterwards.
 class TestKey {
