@@ -3,6 +3,7 @@
 //   wintool hold-mutex NAME SECONDS    create the named mutex, print "held", keep it
 //   wintool close-box TITLE SECONDS    wait for a message box with that caption,
 //                                      print its text and press its first button
+//   wintool load-library PATH          load a library by its full path
 #include <windows.h>
 
 #include <cstdio>
@@ -57,6 +58,7 @@ int CloseBox(const wchar_t* title, int seconds) {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && std::wcscmp(argv[1], L"hold-mutex") == 0) return HoldMutex(argv[2], _wtoi(argv[3]));
     if (argc == 4 && std::wcscmp(argv[1], L"close-box") == 0) return CloseBox(argv[2], _wtoi(argv[3]));
-    std::fprintf(stderr, "usage: wintool hold-mutex NAME SECONDS | close-box TITLE SECONDS\n");
+    if (argc == 3 && std::wcscmp(argv[1], L"load-library") == 0) return ::LoadLibraryW(argv[2]) != nullptr ? 0 : 1;
+    std::fprintf(stderr, "usage: wintool hold-mutex NAME SECONDS | close-box TITLE SECONDS | load-library PATH\n");
     return 2;
 }
