@@ -62,3 +62,19 @@ def test_an_earlier_extraction_log_is_kept_under_its_time_stamp(stage, run_stub,
     assert kept in result.logs
     assert result.logs[kept] == first.log("ZelDemo.log")
     assert result.log("ZelDemo.log").startswith("############################## --------- START")
+
+
+def test_extraction_log_opens_with_the_system_information_block(stage, run_stub, demo_package):
+    result = run_stub("-silent", exe=stage(demo_package))
+    assert result.exit_code == 0
+    log = result.log("ZelDemo.log")
+    block = log[log.index("-------------------------------------- System Information"):]
+    block = block[:block.index("-" * 95 + "\r\n")]
+    sources = [line.split("|")[2].rstrip() for line in block.split("\r\n")[1:] if line.count("|") >= 3]
+    assert sources[0] == "RAM Size"
+    assert any(s == "Processor" or s.startswith("Processor ") for s in sources)
+    assert "Computer name" in sources
+    assert any(s.startswith("Space Info on Drive: C:\\") for s in sources)
+    assert sources[-2:] == ["System Language", "UI Language"]
+    assert result.has_line("Master Log File : C:\\ProgramData\\Ulverin\\Automation\\Logfiles\\Tavo.log",
+                           source="CreateExtractionLogFile")
