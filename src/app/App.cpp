@@ -192,7 +192,12 @@ void CZelSelfExtractorUIApp::RunFrontEnd(int dispatch) {
     if (dispatch == 520) {
         // Visible in unattended runs; with both switches the flag is still set.
         CUnattendedExtracter dialog(Unattended);
-        dialog.DoModal();
+        // Without its window nothing was extracted: never a success.
+        if (dialog.DoModal() == -1) {
+            theLog.LogMessage(0, L"InitInstance", L"The progress dialog could not be created. Error %u",
+                              static_cast<unsigned>(::GetLastError()));
+            SetExitCode(kExitExtractionFailed);
+        }
     } else if (dispatch == -1) {
         // Init logged why: requirements not met or no usable extraction folder.
         SetExitCode(kExitRequirementsNotMet);

@@ -24,6 +24,19 @@ LRESULT CALLBACK TurnEnterAndEscapeIntoTab(int code, WPARAM wParam, LPARAM lPara
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
+
+// The worker sends its lines and progress to this window and waits for them:
+// a plain wait for its end would leave it blocked, holding the cabinet open
+// so that the working folder could not be removed.
+void LetWorkerFinish() {
+    theApp.Worker.Resume();
+    const DWORD start = ::GetTickCount();
+    while (theApp.Worker.IsRunning() && ::GetTickCount() - start < CWorkerThread::kStopWaitMs) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
 }  // namespace
 
 CUnattendedExtracter::CUnattendedExtracter(int visible) : CDialogBase(IDD_UNATTENDED, nullptr), visible_(visible) {
@@ -131,6 +144,7 @@ void CUnattendedExtracter::OnClose() {
         // The engine stops at its next file too, so that nothing is written
         // while the clean-up removes what was extracted.
         ContinueExtraction = 0;
+        LetWorkerFinish();
         theApp.Worker.Stop();
         theInitializer.SetFinishStatus(11);
         theApp.Quit(0, kExitCancelled, std::wstring());

@@ -115,11 +115,17 @@ class Wine:
 
 @pytest.fixture(scope="session")
 def display():
-    """One private Xvfb for the whole session, so GUI runs can be looked at."""
-    proc = subprocess.Popen(["Xvfb", ":97", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+    """One private Xvfb for the whole session, so GUI runs can be looked at.
+    Xvfb picks a free display number itself, so sessions never share one."""
+    read_end, write_end = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp"], pass_fds=(write_end,),
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(1)
-    yield ":97"
+    os.close(write_end)
+    with os.fdopen(read_end) as pipe:
+        number = pipe.readline().strip()
+    assert number, "Xvfb did not start"
+    yield ":" + number
     proc.terminate()
     proc.wait(timeout=10)
 

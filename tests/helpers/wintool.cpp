@@ -4,6 +4,18 @@
 //   wintool close-box TITLE SECONDS    wait for a message box with that caption,
 //                                      print its text and press its first button
 //   wintool load-library PATH          load a library by its full path
+//   wintool press-button TITLE BUTTON SECONDS
+//                                      wait for a dialog with that caption that has
+//                                      a button BUTTON (without "&"), print its text
+//                                      and press that button
+//   wintool close-window TITLE SECONDS [WHENFILE]
+//                                      wait for a visible window with that caption
+//                                      (and for WHENFILE to exist) and post it
+//                                      WM_CLOSE, as its close box does
+//   wintool watch-windows STOPFILE SECONDS
+//                                      print "watching", then every visible top-level
+//                                      window of another process once ("class|caption")
+//                                      until STOPFILE exists
 #include <windows.h>
 
 #include <cstdio>
@@ -53,12 +65,127 @@ int CloseBox(const wchar_t* title, int seconds) {
     }
     return 1;
 }
+std::wstring WithoutAmpersands(const wchar_t* text) {
+    std::wstring plain;
+    for (; *text != L'\0'; ++text)
+        if (*text != L'&') plain += *text;
+    return plain;
+}
+
+struct ButtonSearch {
+    const wchar_t* title;
+    const wchar_t* button;
+    HWND box = nullptr;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindButton(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<ButtonSearch*>(param);
+    wchar_t className[64] = {};
+    wchar_t text[256] = {};
+    ::GetClassNameW(child, className, 64);
+    ::GetWindowTextW(child, text, 256);
+    if (::_wcsicmp(className, L"Button") == 0 && WithoutAmpersands(text) == search->button) {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindBoxWithButton(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ButtonSearch*>(param);
+    wchar_t className[64] = {};
+    wchar_t caption[512] = {};
+    ::GetClassNameW(window, className, 64);
+    ::GetWindowTextW(window, caption, 512);
+    if (std::wcscmp(className, L"#32770") != 0 || std::wcscmp(caption, search->title) != 0) return TRUE;
+    ::EnumChildWindows(window, FindButton, param);
+    if (search->found == nullptr) return TRUE;
+    search->box = window;
+    return FALSE;
+}
+
+// Two windows may share a caption (a dialog and the box it asks); the button
+// tells them apart.
+int PressButton(const wchar_t* title, const wchar_t* button, int seconds) {
+    for (int waited = 0; waited < seconds * 10; ++waited) {
+        ButtonSearch search{title, button};
+        ::EnumWindows(FindBoxWithButton, reinterpret_cast<LPARAM>(&search));
+        if (search.box != nullptr) {
+            std::wstring text;
+            ::EnumChildWindows(search.box, CollectText, reinterpret_cast<LPARAM>(&text));
+            std::printf("%ls\n", text.c_str());
+            std::fflush(stdout);
+            ::PostMessageW(search.box, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(search.found), BN_CLICKED),
+                           reinterpret_cast<LPARAM>(search.found));
+            return 0;
+        }
+        ::Sleep(100);
+    }
+    return 1;
+}
+
+int SendClose(const wchar_t* title, int seconds, const wchar_t* whenFile) {
+    for (int waited = 0; waited < seconds * 50; ++waited) {
+        HWND window = ::FindWindowW(nullptr, title);
+        bool due = whenFile == nullptr || ::GetFileAttributesW(whenFile) != INVALID_FILE_ATTRIBUTES;
+        if (window != nullptr && ::IsWindowVisible(window) && due) {
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
+            std::printf("closed\n");
+            std::fflush(stdout);
+            return 0;
+        }
+        ::Sleep(20);
+    }
+    return 1;
+}
+
+struct Seen {
+    std::wstring lines;
+    DWORD self = ::GetCurrentProcessId();
+};
+
+BOOL CALLBACK ReportVisible(HWND window, LPARAM param) {
+    auto* seen = reinterpret_cast<Seen*>(param);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process == seen->self || !::IsWindowVisible(window)) return TRUE;
+    wchar_t className[64] = {};
+    wchar_t caption[512] = {};
+    ::GetClassNameW(window, className, 64);
+    ::GetWindowTextW(window, caption, 512);
+    std::wstring line = std::wstring(className) + L"|" + caption + L"\n";
+    if (seen->lines.find(line) == std::wstring::npos) {
+        seen->lines += line;
+        std::printf("%ls", line.c_str());
+        std::fflush(stdout);
+    }
+    return TRUE;
+}
+
+int WatchWindows(const wchar_t* stopFile, int seconds) {
+    Seen seen;
+    std::printf("watching\n");
+    std::fflush(stdout);
+    for (int waited = 0; waited < seconds * 100; ++waited) {
+        ::EnumWindows(ReportVisible, reinterpret_cast<LPARAM>(&seen));
+        if (::GetFileAttributesW(stopFile) != INVALID_FILE_ATTRIBUTES) return 0;
+        ::Sleep(10);
+    }
+    return 1;
+}
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && std::wcscmp(argv[1], L"hold-mutex") == 0) return HoldMutex(argv[2], _wtoi(argv[3]));
     if (argc == 4 && std::wcscmp(argv[1], L"close-box") == 0) return CloseBox(argv[2], _wtoi(argv[3]));
     if (argc == 3 && std::wcscmp(argv[1], L"load-library") == 0) return ::LoadLibraryW(argv[2]) != nullptr ? 0 : 1;
-    std::fprintf(stderr, "usage: wintool hold-mutex NAME SECONDS | close-box TITLE SECONDS | load-library PATH\n");
+    if (argc == 5 && std::wcscmp(argv[1], L"press-button") == 0) return PressButton(argv[2], argv[3], _wtoi(argv[4]));
+    if ((argc == 4 || argc == 5) && std::wcscmp(argv[1], L"close-window") == 0)
+        return SendClose(argv[2], _wtoi(argv[3]), argc == 5 ? argv[4] : nullptr);
+    if (argc == 4 && std::wcscmp(argv[1], L"watch-windows") == 0) return WatchWindows(argv[2], _wtoi(argv[3]));
+    std::fprintf(stderr,
+                 "usage: wintool hold-mutex NAME SECONDS | close-box TITLE SECONDS | press-button TITLE BUTTON SECONDS\n"
+                 "       | close-window TITLE SECONDS [WHENFILE] | watch-windows STOPFILE SECONDS | load-library PATH\n");
     return 2;
 }
