@@ -188,3 +188,13 @@ def test_bad_setups_never_hold_the_stub(wine, launch_package, no_crash_dialog, w
     else:
         assert finished(result, path, code)
     package.wait_for_order(2, timeout=40)
+
+
+def test_unsupported_system_starts_no_setup(run_stub, launch_package):
+    # The prefix reports Windows 7; the package allows Windows XP only.
+    package = launch_package("AutoLaunch=probe.exe\nWaitForAutolaunchFinish=1", os_allowed="Windows51")
+    result = run_stub("-silent", exe=package.exe)
+
+    assert (package.folder / "probe.exe").exists(), "a quiet run still extracts"
+    assert package.record("probe.exe") is None
+    assert result.exit_code == 8
