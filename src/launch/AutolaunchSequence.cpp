@@ -32,7 +32,10 @@ int CAutolaunchSequence::HandleLaunchSetup() {
     // The exit code tells a deployment script that the package's setups did
     // not all run as configured; a status set before the launch (extraction,
     // cancel) keeps the exit code of its own end.
-    if (statusBefore == 0 && IsSetupFailure(theInitializer.GetFinishStatus())) theApp.SetExitCode(kExitSetupFailed);
+    // A launch the system rules blocked started no setup either: a script must
+    // not read it as a package whose setups ran.
+    if (statusBefore == 0 && (IsSetupFailure(theInitializer.GetFinishStatus()) || blockedBySystem_))
+        theApp.SetExitCode(kExitSetupFailed);
     return result;
 }
 
@@ -68,6 +71,7 @@ bool CAutolaunchSequence::CheckOperatingSystem() {
     const std::wstring& message = theInitializer.SupportedOSMessage;
     switch (theApp.OsCheckResult) {
         case 302:
+            blockedBySystem_ = true;
             if (fullGui) {
                 ShowSheet(false);
                 services_.MessageBox(message, MB_OK | MB_ICONERROR);

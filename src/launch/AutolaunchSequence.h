@@ -53,7 +53,8 @@ public:
 
     // 0 when the setups ran, -1 when nothing was launched, 10 when the caller
     // is to end the wizard. Sets the run's exit code when a setup was missing,
-    // could not be started or returned a code mapped to an error message.
+    // could not be started, was blocked on an unsupported system or returned
+    // a code mapped to an error message.
     int HandleLaunchSetup();
     // Fills the lists at the front ("<key>:<full path>" and the composed
     // parameters); both stay empty when a setup is missing.
@@ -77,6 +78,8 @@ private:
     // [Runtime] Multilaunch as collected: the settings file lives in the
     // working folder, which is gone by the time the setups run.
     std::wstring multilaunch_;
+    // The system is not supported: no setup was started.
+    bool blockedBySystem_ = false;
 };
 
 // The launch with the process-wide services.

@@ -1,5 +1,6 @@
 // The process-wide services of the launch.
 #include "app/App.h"
+#include "cabinet/CabDecompressor.h"
 #include "framework/WinApp.h"
 #include "launch/AutolaunchSequence.h"
 #include "platform/Util.h"
@@ -18,9 +19,8 @@ LaunchServices DefaultLaunchServices() {
         return code;
     };
     services.DeleteWorkingFolder = [] { theApp.DeleteTempFolder(); };
-    // Seam: becomes the process-wide cancel flag of the extraction
-    // (ContinueExtraction) once the cabinet engine is in.
-    services.ContinueLaunch = [] { return true; };
+    // The wizard's cancel clears the extraction's flag; it stops the launch too.
+    services.ContinueLaunch = [] { return ContinueExtraction != 0; };
     services.MessageBox = [](const std::wstring& text, UINT type) { return zel::AppMessageBox(text, type); };
     // Seam: the wizard sheet's hooks once the wizard exists.
     services.Sheet = nullptr;

@@ -1,10 +1,11 @@
 // Stands in for a package's setup in the launch tests: records how it was
 // started and ends with the exit code it is told.
-//   setup_probe [--exit=N] [--sleep=MS] [--crash] [--check=PATH] [anything else]
+//   setup_probe [--exit=N] [--sleep=MS] [--crash] [--check=PATH] [--list=PATTERN] [anything else]
 // Writes "<own path>.record" (UTF-8):
 //   cmdline=<its command line>
 //   cwd=<its working folder>
 //   check=gone|present          (with --check)
+//   list=<name>;<name>...       (with --list: what the wildcard pattern finds)
 // and appends "start <name>" and, before it ends, "end <name>" to
 // launch_order.txt beside itself.
 #include <windows.h>
@@ -51,12 +52,14 @@ int wmain(int argc, wchar_t** argv) {
     DWORD sleepMs = 0;
     bool crash = false;
     std::wstring check;
+    std::wstring list;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg.rfind(L"--exit=", 0) == 0) exitCode = std::wcstol(arg.c_str() + 7, nullptr, 10);
         else if (arg.rfind(L"--sleep=", 0) == 0) sleepMs = std::wcstoul(arg.c_str() + 8, nullptr, 10);
         else if (arg == L"--crash") crash = true;
         else if (arg.rfind(L"--check=", 0) == 0) check = arg.substr(8);
+        else if (arg.rfind(L"--list=", 0) == 0) list = arg.substr(7);
     }
 
     wchar_t cwd[MAX_PATH] = {};
@@ -65,6 +68,17 @@ int wmain(int argc, wchar_t** argv) {
     if (!check.empty())
         record += std::wstring(L"check=") +
                   (::GetFileAttributesW(check.c_str()) == INVALID_FILE_ATTRIBUTES ? L"gone" : L"present") + L"\n";
+    if (!list.empty()) {
+        record += L"list=";
+        WIN32_FIND_DATAW found;
+        HANDLE find = ::FindFirstFileW(list.c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do record += std::wstring(found.cFileName) + L";";
+            while (::FindNextFileW(find, &found));
+            ::FindClose(find);
+        }
+        record += L"\n";
+    }
     Append(selfPath + L".record", Utf8(record));
     Append(folder + L"launch_order.txt", Utf8(L"start " + name + L"\n"));
 
