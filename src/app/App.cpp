@@ -163,7 +163,13 @@ void CZelSelfExtractorUIApp::RunFrontEnd(int dispatch) {
     if (dispatch == 520) {
         // Visible in unattended runs; with both switches the flag is still set.
         CUnattendedExtracter dialog(Unattended);
-        dialog.DoModal();
+        // Without its window (no desktop, say) nothing was extracted: that
+        // must not end as a success.
+        if (dialog.DoModal() == -1) {
+            theLog.LogMessage(0, L"InitInstance", L"The progress dialog could not be created. Error code : %lu",
+                              ::GetLastError());
+            SetExitCode(kExitExtractionFailed);
+        }
     } else if (dispatch == -1) {
         // Init logged why: requirements not met or no usable extraction folder.
         SetExitCode(kExitRequirementsNotMet);

@@ -37,6 +37,7 @@ constexpr ULONG kMinAllocation = 256;
 constexpr wchar_t kCallbackSource[] = L"FdiCallback";
 constexpr wchar_t kOverwriteSource[] = L"FileOverwrite";
 constexpr wchar_t kValidateSource[] = L"ValidateCabinetFile";
+constexpr wchar_t kExtractSource[] = L"ExtractCabinet";
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return std::string();
@@ -193,7 +194,14 @@ int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std:
         // whose cabinets end on a file boundary is still extracted whole.
         std::wstring next = currentCabinetName_;
         if (next.empty() || EqualNoCase(next, name)) next = announcedNextCabinet_;
-        if (next.empty() || extracted.count(Lower(next)) != 0) break;
+        if (next.empty()) break;
+        if (extracted.count(Lower(next)) != 0) {
+            // A sound set never names a cabinet twice: its files would be
+            // extracted again, or the set would never end.
+            LogLine(0, kExtractSource, L"The cabinet set names a cabinet twice, extraction stopped : %s", next);
+            error_.SetOwnCode(FDIERROR_WRONG_CABINET);
+            break;
+        }
         currentCabinetName_ = next;
         name = next;
     }

@@ -3,6 +3,7 @@
 //   wintool hold-mutex NAME SECONDS    create the named mutex, print "held", keep it
 //   wintool close-box TITLE SECONDS    wait for a message box with that caption,
 //                                      print its text and press its first button
+//   wintool hold-file PATH SECONDS     open the file with no sharing, print "held", keep it
 #include <windows.h>
 
 #include <cstdio>
@@ -17,6 +18,17 @@ int HoldMutex(const wchar_t* name, int seconds) {
     std::fflush(stdout);
     ::Sleep(static_cast<DWORD>(seconds) * 1000);
     ::CloseHandle(mutex);
+    return 0;
+}
+
+int HoldFile(const wchar_t* path, int seconds) {
+    HANDLE file = ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 2;
+    std::printf("held\n");
+    std::fflush(stdout);
+    ::Sleep(static_cast<DWORD>(seconds) * 1000);
+    ::CloseHandle(file);
     return 0;
 }
 
@@ -57,6 +69,7 @@ int CloseBox(const wchar_t* title, int seconds) {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && std::wcscmp(argv[1], L"hold-mutex") == 0) return HoldMutex(argv[2], _wtoi(argv[3]));
     if (argc == 4 && std::wcscmp(argv[1], L"close-box") == 0) return CloseBox(argv[2], _wtoi(argv[3]));
-    std::fprintf(stderr, "usage: wintool hold-mutex NAME SECONDS | close-box TITLE SECONDS\n");
+    if (argc == 4 && std::wcscmp(argv[1], L"hold-file") == 0) return HoldFile(argv[2], _wtoi(argv[3]));
+    std::fprintf(stderr, "usage: wintool hold-mutex NAME SECONDS | close-box TITLE SECONDS | hold-file PATH SECONDS\n");
     return 2;
 }
