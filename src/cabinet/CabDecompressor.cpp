@@ -165,6 +165,7 @@ int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std:
     readPositions_.clear();
     continuation_ = false;
     keepWriteTime_ = false;
+    writeFailed_ = false;
 
     extractionFolder_ = extractionFolder;                                              // 3
     if (extractionFolder_.size() > 1 && extractionFolder_.back() != L'\\') extractionFolder_ += L'\\';
@@ -340,8 +341,12 @@ UINT DIAMONDAPI CCabDecompressor::FdiRead(INT_PTR handle, void* buffer, UINT cou
 
 UINT DIAMONDAPI CCabDecompressor::FdiWrite(INT_PTR handle, void* buffer, UINT count) {
     DWORD written = 0;
-    if (!::WriteFile(reinterpret_cast<HANDLE>(handle), buffer, count, &written, nullptr)) return static_cast<UINT>(-1);
-    return written;
+    if (::WriteFile(reinterpret_cast<HANDLE>(handle), buffer, count, &written, nullptr) && written == count)
+        return written;
+    // Not every decoder stops on a failed write (a full disk): the engine
+    // records it and stops at the file's end, so it never reports success.
+    if (activeEngine != nullptr) activeEngine->writeFailed_ = true;
+    return static_cast<UINT>(-1);
 }
 
 int DIAMONDAPI CCabDecompressor::FdiClose(INT_PTR handle) {
@@ -505,6 +510,11 @@ INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
 
 INT_PTR CCabDecompressor::OnCloseFile(PFDINOTIFICATION info) {
     CloseFile(info->hf);
+    if (writeFailed_) {
+        LogLine(0, kCallbackSource, L"Failure writing to target file : %s", outputPath_);
+        error_.SetOwnCode(FDIERROR_TARGET_FILE);
+        return FALSE;
+    }
     ApplyStoredTimeAndAttributes(info->date, info->time, info->attribs);
     SendToWindow(notifyWindow_, WM_ZEL_PROGRESS, 1, 0);
     return 1;
