@@ -37,6 +37,7 @@ constexpr ULONG kMinAllocation = 256;
 constexpr wchar_t kCallbackSource[] = L"FdiCallback";
 constexpr wchar_t kOverwriteSource[] = L"FileOverwrite";
 constexpr wchar_t kValidateSource[] = L"ValidateCabinetFile";
+constexpr wchar_t kExtractSource[] = L"ExtractCabinet";
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return std::string();
@@ -164,6 +165,7 @@ int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std:
     readPositions_.clear();
     continuation_ = false;
     keepWriteTime_ = false;
+    writeFailed_ = false;
 
     extractionFolder_ = extractionFolder;                                              // 3
     if (extractionFolder_.size() > 1 && extractionFolder_.back() != L'\\') extractionFolder_ += L'\\';
@@ -193,7 +195,14 @@ int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std:
         // whose cabinets end on a file boundary is still extracted whole.
         std::wstring next = currentCabinetName_;
         if (next.empty() || EqualNoCase(next, name)) next = announcedNextCabinet_;
-        if (next.empty() || extracted.count(Lower(next)) != 0) break;
+        if (next.empty()) break;
+        if (extracted.count(Lower(next)) != 0) {
+            // A sound set never names a cabinet twice: its files would be
+            // extracted again, or the set would never end.
+            LogLine(0, kExtractSource, L"The cabinet set names a cabinet twice, extraction stopped : %s", next);
+            error_.SetOwnCode(FDIERROR_WRONG_CABINET);
+            break;
+        }
         currentCabinetName_ = next;
         name = next;
     }
@@ -332,8 +341,12 @@ UINT DIAMONDAPI CCabDecompressor::FdiRead(INT_PTR handle, void* buffer, UINT cou
 
 UINT DIAMONDAPI CCabDecompressor::FdiWrite(INT_PTR handle, void* buffer, UINT count) {
     DWORD written = 0;
-    if (!::WriteFile(reinterpret_cast<HANDLE>(handle), buffer, count, &written, nullptr)) return static_cast<UINT>(-1);
-    return written;
+    if (::WriteFile(reinterpret_cast<HANDLE>(handle), buffer, count, &written, nullptr) && written == count)
+        return written;
+    // Not every decoder stops on a failed write (a full disk): the engine
+    // records it and stops at the file's end, so it never reports success.
+    if (activeEngine != nullptr) activeEngine->writeFailed_ = true;
+    return static_cast<UINT>(-1);
 }
 
 int DIAMONDAPI CCabDecompressor::FdiClose(INT_PTR handle) {
@@ -497,6 +510,11 @@ INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
 
 INT_PTR CCabDecompressor::OnCloseFile(PFDINOTIFICATION info) {
     CloseFile(info->hf);
+    if (writeFailed_) {
+        LogLine(0, kCallbackSource, L"Failure writing to target file : %s", outputPath_);
+        error_.SetOwnCode(FDIERROR_TARGET_FILE);
+        return FALSE;
+    }
     ApplyStoredTimeAndAttributes(info->date, info->time, info->attribs);
     SendToWindow(notifyWindow_, WM_ZEL_PROGRESS, 1, 0);
     return 1;

@@ -103,6 +103,7 @@ private:
     // The next cabinet that the cabinet given to the decoder announces.
     std::wstring announcedNextCabinet_;
     bool cabinetInfoSeen_ = false;
+    bool writeFailed_ = false;
     bool continuation_ = false;
     CError error_;
     HFDI context_ = nullptr;

@@ -16,6 +16,7 @@
 //                                      print "watching", then every visible top-level
 //                                      window of another process once ("class|caption")
 //                                      until STOPFILE exists
+//   wintool hold-file PATH SECONDS     open the file with no sharing, print "held", keep it
 #include <windows.h>
 
 #include <cstdio>
@@ -30,6 +31,17 @@ int HoldMutex(const wchar_t* name, int seconds) {
     std::fflush(stdout);
     ::Sleep(static_cast<DWORD>(seconds) * 1000);
     ::CloseHandle(mutex);
+    return 0;
+}
+
+int HoldFile(const wchar_t* path, int seconds) {
+    HANDLE file = ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 2;
+    std::printf("held\n");
+    std::fflush(stdout);
+    ::Sleep(static_cast<DWORD>(seconds) * 1000);
+    ::CloseHandle(file);
     return 0;
 }
 
@@ -184,8 +196,10 @@ int wmain(int argc, wchar_t** argv) {
     if ((argc == 4 || argc == 5) && std::wcscmp(argv[1], L"close-window") == 0)
         return SendClose(argv[2], _wtoi(argv[3]), argc == 5 ? argv[4] : nullptr);
     if (argc == 4 && std::wcscmp(argv[1], L"watch-windows") == 0) return WatchWindows(argv[2], _wtoi(argv[3]));
+    if (argc == 4 && std::wcscmp(argv[1], L"hold-file") == 0) return HoldFile(argv[2], _wtoi(argv[3]));
     std::fprintf(stderr,
                  "usage: wintool hold-mutex NAME SECONDS | close-box TITLE SECONDS | press-button TITLE BUTTON SECONDS\n"
-                 "       | close-window TITLE SECONDS [WHENFILE] | watch-windows STOPFILE SECONDS | load-library PATH\n");
+                 "       | close-window TITLE SECONDS [WHENFILE] | watch-windows STOPFILE SECONDS | load-library PATH\n"
+                 "       | hold-file PATH SECONDS\n");
     return 2;
 }

@@ -111,9 +111,11 @@ TEST_F(CabEngineTest, SetEndingOnAFileBoundaryIsExtractedWhole) {
     EXPECT_EQ(ReadBytes(dir_.File(L"out\\a.txt")), "first");
     EXPECT_EQ(ReadBytes(dir_.File(L"out\\b.txt")), "second");
 
-    // A cabinet that names itself as the next one is read once.
+    // A cabinet that names itself as the next one is read once and fails
+    // the extraction: the set is broken.
     WriteBytes(dir_.File(L"self.cab"), MakeCabinet({{"\\c.txt", "c"}}, 9, 0, "TAVO", "self.cab"));
-    EXPECT_EQ(engine.ExtractCabinet(dir_.File(L"self.cab"), dir_.File(L"out")), 0);
+    EXPECT_EQ(engine.ExtractCabinet(dir_.File(L"self.cab"), dir_.File(L"out")), FDIERROR_WRONG_CABINET);
+    EXPECT_EQ(ReadBytes(dir_.File(L"out\\c.txt")), "c");
 }
 
 // --- names, folders and paths --------------------------------------------------
