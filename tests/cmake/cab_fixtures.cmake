@@ -1,9 +1,10 @@
-# Cabinets from writers we did not write (gcab, Wine's cabarc) for the
-# cabinet engine tests, made before the unit tests run. The tests reach them
-# through drive s:, which wine-run maps to the repository.
+# Cabinets from writers we did not write (gcab, Wine's cabarc), and zelpack's
+# beside them, for the cabinet engine tests, made before the unit tests run.
+# The tests reach them through drive s:, which wine-run maps to the repository.
 set(ZEL_CAB_FIXTURES ${CMAKE_BINARY_DIR}/cab_fixtures)
 add_test(NAME cab_fixtures
-  COMMAND bash ${ZEL_TESTS_DIR}/unit/cab_fixtures.sh ${ZEL_CAB_FIXTURES} ${ZEL_WINE_RUN} ${ZEL_WINEPREFIX})
+  COMMAND bash ${ZEL_TESTS_DIR}/unit/cab_fixtures.sh ${ZEL_CAB_FIXTURES} ${ZEL_WINE_RUN} ${ZEL_WINEPREFIX}
+          "${ZEL_ZELPACK}" $<TARGET_FILE:ZelSelfExtractorUI>)
 set_tests_properties(cab_fixtures PROPERTIES FIXTURES_SETUP cab_fixtures TIMEOUT 300)
 file(RELATIVE_PATH ZEL_CAB_FIXTURES_REL ${CMAKE_SOURCE_DIR} ${ZEL_CAB_FIXTURES})
 if(NOT ZEL_CAB_FIXTURES_REL MATCHES "^\\.\\.")
