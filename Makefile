@@ -1,12 +1,13 @@
 # make demo   build everything, pack the example package, run it silently under Wine
 # make test   build everything and run every test tier
 # make build  stubs into out/ (i686) and out/x64/, the packaging tool into out/
+# make bench  benchmarks against peers (bench/README.md)
 SHELL := /bin/bash
 BUILD := build
 OUT := out
 CMAKE_WIN = cmake -G Ninja -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli
 
-.PHONY: setup build test demo clean
+.PHONY: setup build test demo bench clean
 
 setup:
 	@tools/setup.sh
@@ -35,6 +36,10 @@ test: build
 
 demo: build
 	@tools/demo.sh
+
+# Benchmarks against peers (not part of make test); see bench/README.md.
+bench: build
+	bench/run.sh
 
 clean:
 	rm -rf $(BUILD) $(OUT)
