@@ -8,6 +8,7 @@ import os
 import re
 import shutil
 import subprocess
+import tempfile
 import time
 import uuid
 from dataclasses import dataclass, field
@@ -83,9 +84,15 @@ class Wine:
 
     def run(self, program, *args, timeout=RUN_TIMEOUT):
         self.settle()
-        proc = subprocess.run(self.command(program, *args), env=self.env, capture_output=True,
-                              timeout=timeout)
-        return windows_exit_code(proc.returncode), proc.stdout.decode("utf-8", "replace")
+        # Output goes to a file, not a pipe: Wine's helper processes that the
+        # program starts (the RPC service, say) inherit its output and outlive
+        # it while another program keeps the Wine session up; a pipe would
+        # then stay open until the whole session ends.
+        with tempfile.TemporaryFile() as out:
+            proc = subprocess.run(self.command(program, *args), env=self.env, stdout=out,
+                                  stderr=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            return windows_exit_code(proc.returncode), out.read().decode("utf-8", "replace")
 
     def start(self, program, *args):
         self.settle()

@@ -510,7 +510,6 @@ def held_file(wine, attack):
     holder.wait(timeout=30)
 
 
-@pytest.mark.xfail(reason="the silent run does not end while a target file is held open; not yet diagnosed")
 def test_a_file_held_open_by_another_process_fails_with_exit_7(attack, base, held_file):
     result = attack.run(attack.exe(base), 7)
     assert result.has_line("Cannot copy readme.txt It is being used by another person or program.Close any programs "
