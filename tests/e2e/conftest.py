@@ -70,6 +70,19 @@ class RunResult:
         return self.logs.get(name, "")
 
 
+def collect_result(exit_code, stdout=""):
+    """The result of a run: its exit code and the log files it wrote."""
+    texts = {}
+    if LOG_FOLDER.exists():
+        for f in sorted(LOG_FOLDER.iterdir()):
+            texts[f.name] = f.read_bytes().decode("latin-1")
+    master = texts.pop("Tavo.log", "")
+    lines = parse_log(master)
+    for text in texts.values():
+        lines += parse_log(text)
+    return RunResult(exit_code, master, texts, stdout, lines)
+
+
 class Wine:
     """Runs Windows programs in the build's prefix under one Xvfb display."""
 
@@ -196,15 +209,7 @@ def run_stub(wine, stage):
         if not keep_logs:
             shutil.rmtree(LOG_FOLDER, ignore_errors=True)
         code, out = wine.run(program, *args, timeout=timeout)
-        texts = {}
-        if LOG_FOLDER.exists():
-            for f in sorted(LOG_FOLDER.iterdir()):
-                texts[f.name] = f.read_bytes().decode("latin-1")
-        master = texts.pop("Tavo.log", "")
-        lines = parse_log(master)
-        for text in texts.values():
-            lines += parse_log(text)
-        return RunResult(code, master, texts, out, lines)
+        return collect_result(code, out)
 
     return run
 

@@ -7,7 +7,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import HELPERS, LOG_FOLDER, RUN_TIMEOUT, STUB, ZELPACK, RunResult, parse_log, windows_exit_code
+from conftest import HELPERS, LOG_FOLDER, RUN_TIMEOUT, STUB, ZELPACK, collect_result, windows_exit_code
 
 PROBE = HELPERS / "setup_probe.exe"
 PROBE_MSI = HELPERS / "launch_probe.msi"
@@ -135,12 +135,6 @@ def run_detached(wine, exe, *switches, timeout=RUN_TIMEOUT):
                             stderr=subprocess.DEVNULL)
     status = proc.wait(timeout=timeout)
     elapsed = time.monotonic() - started
-    texts = {f.name: f.read_bytes().decode("latin-1") for f in sorted(LOG_FOLDER.iterdir())} \
-        if LOG_FOLDER.exists() else {}
-    master = texts.pop("Tavo.log", "")
-    lines = parse_log(master)
-    for text in texts.values():
-        lines += parse_log(text)
-    result = RunResult(windows_exit_code(status), master, texts, "", lines)
+    result = collect_result(windows_exit_code(status))
     result.elapsed = elapsed
     return result

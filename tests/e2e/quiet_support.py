@@ -11,7 +11,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import (HELPERS, LOG_FOLDER, PREFIX, RUN_TIMEOUT, RunResult, parse_log, windows_exit_code,
+from conftest import (HELPERS, LOG_FOLDER, PREFIX, RUN_TIMEOUT, collect_result, windows_exit_code,
                       zelpack_build)
 
 DISPLAY_NAME = "Zel Quiet Package"
@@ -134,16 +134,7 @@ def start_stub(wine, exe, *switches):
 
 
 def finish_stub(proc, timeout=RUN_TIMEOUT):
-    code = windows_exit_code(proc.wait(timeout=timeout))
-    texts = {}
-    if LOG_FOLDER.exists():
-        for f in sorted(LOG_FOLDER.iterdir()):
-            texts[f.name] = f.read_bytes().decode("latin-1")
-    master = texts.pop("Tavo.log", "")
-    lines = parse_log(master)
-    for text in texts.values():
-        lines += parse_log(text)
-    return RunResult(code, master, texts, "", lines)
+    return collect_result(windows_exit_code(proc.wait(timeout=timeout)))
 
 
 def wait_for(predicate, seconds):
