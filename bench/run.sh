@@ -37,8 +37,10 @@ cleanup() {
     rm -rf "$stage"
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
   fi
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   return 0
 }
+xvfb_pid=
 trap cleanup EXIT
 
 now() { date +%s.%N; }
@@ -129,14 +131,23 @@ mkdir -p "$stage"
 cp "$work/Setup.exe" "$work/std.cab" "$stage/"
 "$wine_run" --prefix "$prefix" cmd /c exit 0 </dev/null >/dev/null 2>&1 || true # warm-up
 
+# A display of its own, so that the peak memory measured below is the
+# program's and not a private X server's.
+Xvfb -displayfd 3 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+
 time_wine() {  # label, then the program and its arguments
   local label=$1 code=0
   shift
   local t0 t1
   t0=$(now)
-  "$wine_run" --prefix "$prefix" "$@" </dev/null >/dev/null 2>&1 || code=$?
+  # wine-run ends in exec, so the measured process is the program itself.
+  /usr/bin/time -f %M -o "$work/peak" "$wine_run" --prefix "$prefix" "$@" </dev/null >/dev/null 2>&1 || code=$?
   t1=$(now)
-  printf '  %-25s %s s (exit code %d)\n' "$label" "$(elapsed "$t0" "$t1")" "$code"
+  printf '  %-25s %s s (exit code %d, peak memory %s MiB)\n' "$label" "$(elapsed "$t0" "$t1")" "$code" \
+    "$(( $(tail -n 1 "$work/peak") / 1024 ))"
 }
 time_wine "Setup.exe -silent (stub)" "$stage/Setup.exe" -silent
 time_wine "extrac32.exe (Wine)" extrac32 /Y /E /L 'C:\zelbench\extrac32' 'C:\zelbench\std.cab'
