@@ -47,8 +47,9 @@ now() { date +%s.%N; }
 elapsed() { python3 -c "import sys; print('%.2f' % (float(sys.argv[2]) - float(sys.argv[1])))" "$1" "$2"; }
 
 # The tree: a third each of text, binaries (an executable's bytes with
-# noise) and already-compressed data, in files from 4 KiB to 8 MiB, all from
-# one seeded generator, so that every run packs the same bytes.
+# noise) and already-compressed data, in files from 4 KiB to 1 MiB (about
+# 100 KiB on average, so about 10,000 files a GiB), all from one seeded
+# generator, so that every run packs the same bytes.
 pkg=$work/pkg
 mkdir -p "$pkg/content"
 printf '[Package]\r\nName=Bench\r\n[Runtime]\r\nExtractPath=C:\\zelbench\\stub\r\n[LogFiles]\r\nExtractLogFileName=Bench.log\r\n' \
@@ -62,7 +63,7 @@ binary = open("/bin/bash", "rb").read()
 total, n = 0, 0
 while total < mib << 20:
     kind = n % 3
-    size = rng.choice([4096, 65536, 1 << 20, 8 << 20])
+    size = rng.choices([4096, 32768, 262144, 1 << 20], weights=[50, 30, 15, 5])[0]
     if kind == 0:
         data = (" ".join(rng.choice(words) for _ in range(size // 5)) + "\n").encode()[:size]
     elif kind == 1:
