@@ -1,5 +1,6 @@
 #include "payload/Initializer.h"
 
+#include "checks/ExtractorValidator.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
 #include "logging/LogFile.h"
@@ -34,15 +35,6 @@ void CTavoInitalizer::SetBufferSize() {
 
 namespace {
 constexpr wchar_t kNoVolumeText[] = L"Unable to find a volume with enough disk space for file extraction.";
-
-std::wstring SizeText(std::uint64_t bytes) {
-    double value = 0;
-    std::wstring unit;
-    CUtilSystem::ToSizeUnit(static_cast<long long>(bytes), value, unit);
-    wchar_t text[64] = {};
-    _snwprintf(text, 63, L"%.02f %ls", value, unit.c_str());
-    return text;
-}
 
 // The SID of the user the process runs as, as text ("S-1-5-21-...").
 std::wstring CurrentUserSid() {
@@ -114,7 +106,7 @@ std::uint64_t CTavoInitalizer::SetAppFileSize() {
     } else {
         theLog.LogMessage(0, source, L"Error in opening the file");
     }
-    theLog.LogMessage(8, source, L"Space required for Extraction of Setting files: %s", SizeText(size).c_str());
+    theLog.LogMessage(8, source, L"Space required for Extraction of Setting files: %s", zel::SizeText(size).c_str());
     return size;
 }
 
