@@ -114,6 +114,37 @@ Fn Entry(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
+// FILE_BASIC_INFO, which the headers for the oldest supported system lack.
+struct BasicFileInfo {
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    DWORD FileAttributes;
+};
+constexpr int kFileBasicInfoClass = 0;
+using SetFileInformationByHandleFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+
+// Sets creation and write time (when given) and the attributes through an
+// open handle in one call, from Vista on; false where the system lacks it.
+bool SetTimesAndAttributes(HANDLE file, const FILETIME* time, DWORD attributes) {
+    static const SetFileInformationByHandleFn setInformation = [] {
+        HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+        return kernel == nullptr ? nullptr
+                                 : reinterpret_cast<SetFileInformationByHandleFn>(reinterpret_cast<void*>(
+                                       ::GetProcAddress(kernel, "SetFileInformationByHandle")));
+    }();
+    if (setInformation == nullptr) return false;
+    BasicFileInfo info = {};
+    if (time != nullptr) {
+        info.CreationTime.LowPart = time->dwLowDateTime;
+        info.CreationTime.HighPart = static_cast<LONG>(time->dwHighDateTime);
+        info.LastWriteTime = info.CreationTime;
+    }
+    info.FileAttributes = attributes;
+    return setInformation(file, kFileBasicInfoClass, &info, sizeof(info)) != FALSE;
+}
+
 bool FileExistsAt(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 }  // namespace
 
@@ -261,7 +292,7 @@ INT_PTR CCabDecompressor::OpenFile(const std::wstring& path, int flags, bool cab
     DWORD disposition = OPEN_EXISTING;
     if (flags & _O_CREAT) {
         // So that a read-only file can be written over.
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!(flags & _O_EXCL)) ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         disposition = (flags & _O_EXCL) ? CREATE_NEW : (flags & _O_TRUNC) ? CREATE_ALWAYS : OPEN_ALWAYS;
     } else if (flags & _O_TRUNC) {
         disposition = TRUNCATE_EXISTING;
@@ -441,13 +472,16 @@ INT_PTR CCabDecompressor::OnCopyFile(PFDINOTIFICATION info) {
 
     INT_PTR result;
     if (overwriteWithoutAsking_) {                                                     // 8
-        if (FileExistsAt(outputPath)) {
-            LogLine(8, kCallbackSource, L"Deleting file : %s", outputPath);
-            ::DeleteFileW(outputPath.c_str());
+        result = CreateNewOutput(outputPath);
+        if (result == -1) {
+            if (FileExistsAt(outputPath)) {
+                LogLine(8, kCallbackSource, L"Deleting file : %s", outputPath);
+                ::DeleteFileW(outputPath.c_str());
+            }
+            result = OpenFile(outputPath, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
         }
         theInitializer.ExtractedFiles.push_front(outputPath);
         LogLine(8, kCallbackSource, L"Extracting file : %s", outputPath);
-        result = OpenFile(outputPath, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
     } else {
         result = OverwriteStep(outputPath);
     }
@@ -466,7 +500,19 @@ void CCabDecompressor::CreateOutputFolders(const std::wstring& folder) {
     }
 }
 
+INT_PTR CCabDecompressor::CreateNewOutput(const std::wstring& path) {
+    DWORD kept = lastSystemError_;
+    INT_PTR handle = OpenFile(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, false);
+    lastSystemError_ = kept;
+    return handle;
+}
+
 INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
+    if (INT_PTR handle = CreateNewOutput(path); handle != -1) {
+        LogLine(8, kOverwriteSource, L"Extracing file : %s", path);
+        theInitializer.ExtractedFiles.push_front(path);
+        return handle;
+    }
     if (FileExistsAt(path)) {                                                          // 1
         int answer = OverwriteAnswer;
         if (answer == OverwriteYes || answer == OverwriteNo || theInitializer.OverwriteAllDecided == 0) {  // 2
@@ -509,37 +555,42 @@ INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
 }
 
 INT_PTR CCabDecompressor::OnCloseFile(PFDINOTIFICATION info) {
-    CloseFile(info->hf);
     if (writeFailed_) {
+        CloseFile(info->hf);
         LogLine(0, kCallbackSource, L"Failure writing to target file : %s", outputPath_);
         error_.SetOwnCode(FDIERROR_TARGET_FILE);
         return FALSE;
     }
-    ApplyStoredTimeAndAttributes(info->date, info->time, info->attribs);
+    ApplyStoredTimeAndAttributes(info->hf, info->date, info->time, info->attribs);
     SendToWindow(notifyWindow_, WM_ZEL_PROGRESS, 1, 0);
     return 1;
 }
 
-void CCabDecompressor::ApplyStoredTimeAndAttributes(USHORT date, USHORT time, USHORT attribs) {
+void CCabDecompressor::ApplyStoredTimeAndAttributes(INT_PTR handle, USHORT date, USHORT time, USHORT attribs) {
     bool keepWriteTime = keepWriteTime_;
     keepWriteTime_ = false;
-    zel::UniqueHandle file(::CreateFileW(outputPath_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
+    FILETIME utc = {};
+    bool setTime = false;
     if (!keepWriteTime) {
-        FILETIME stored, utc;
+        FILETIME stored;
         if (::DosDateTimeToFileTime(date, time, &stored)) {
             if (attribs & kAttribUtcTime)
                 utc = stored;
             else
                 ::LocalFileTimeToFileTime(&stored, &utc);
-            ::SetFileTime(file.get(), &utc, nullptr, &utc);
+            setTime = true;
         }
     }
-    file.reset();
     DWORD kept = attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                             FILE_ATTRIBUTE_ARCHIVE);
-    ::SetFileAttributesW(outputPath_.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+    if (kept == 0) kept = FILE_ATTRIBUTE_NORMAL;
+    // Through the handle that wrote the file: opening it again by name costs
+    // more than the write of a small file.
+    HANDLE file = reinterpret_cast<HANDLE>(handle);
+    bool attributesSet = SetTimesAndAttributes(file, setTime ? &utc : nullptr, kept);
+    if (!attributesSet && setTime) ::SetFileTime(file, &utc, nullptr, &utc);
+    CloseFile(handle);
+    if (!attributesSet) ::SetFileAttributesW(outputPath_.c_str(), kept);
 }
 
 INT_PTR CCabDecompressor::OnNextCabinet(PFDINOTIFICATION info) {

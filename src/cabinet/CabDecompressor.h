@@ -82,9 +82,13 @@ private:
     INT_PTR OnCopyFile(PFDINOTIFICATION info);
     INT_PTR OnCloseFile(PFDINOTIFICATION info);
     INT_PTR OnNextCabinet(PFDINOTIFICATION info);
+    // The output file, when no file of that name is in the way: one look-up
+    // of the name where testing for the file and then creating it take three.
+    // -1, with no error recorded, otherwise.
+    INT_PTR CreateNewOutput(const std::wstring& path);
     INT_PTR OverwriteStep(const std::wstring& path);
     void CreateOutputFolders(const std::wstring& folder);
-    void ApplyStoredTimeAndAttributes(USHORT date, USHORT time, USHORT attribs);
+    void ApplyStoredTimeAndAttributes(INT_PTR handle, USHORT date, USHORT time, USHORT attribs);
     void LogLine(int level, const wchar_t* source, const std::wstring& format, const std::wstring& argument);
 
     static void* DIAMONDAPI FdiAlloc(ULONG size);

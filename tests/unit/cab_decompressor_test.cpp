@@ -262,6 +262,35 @@ TEST_F(CabEngineTest, ReadOnlyFileIsReplacedBySecondRunWithoutAsking) {
     EXPECT_TRUE(::GetFileAttributesW((out + L"\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
 }
 
+// A file of the same name in another letter case is the same file: it is
+// deleted (or asked about) first; a new file is written with no such line.
+TEST_F(CabEngineTest, OnlyAnExistingFileInAnyLetterCaseIsReplaced) {
+    std::wstring out = dir_.File(L"out");
+    std::vector<Entry> entries = {{"\\old.txt", "new"}, {"\\fresh.txt", "fresh"}};
+    for (bool withoutAsking : {true, false}) {
+        SCOPED_TRACE(withoutAsking ? "without asking" : "asking");
+        ::CreateDirectoryW(out.c_str(), nullptr);
+        WriteBytes(out + L"\\OLD.TXT", "old");
+        ::DeleteFileW((out + L"\\fresh.txt").c_str());
+        EngineWindow window;
+        window.Answers = {OverwriteYes};
+        CCabDecompressor engine(window.Handle(), withoutAsking);
+        ASSERT_EQ(engine.ExtractCabinet(WriteCab(entries), out), 0) << engine.GetErrorText();
+
+        EXPECT_EQ(ReadBytes(out + L"\\old.txt"), "new");
+        EXPECT_EQ(ReadBytes(out + L"\\fresh.txt"), "fresh");
+        EXPECT_EQ(window.Questions, withoutAsking ? 0 : 1);
+        std::vector<std::wstring> lines;
+        for (const auto& l : window.Lines) lines.push_back(l.Text + L" " + l.Argument);
+        const std::wstring extracting = withoutAsking ? L"Extracting file : %s " : L"Extracing file : %s ";
+        EXPECT_EQ(lines, (std::vector<std::wstring>{L"Deleting file : %s " + out + L"\\old.txt",
+                                                    extracting + out + L"\\old.txt",
+                                                    extracting + out + L"\\fresh.txt"}));
+        EXPECT_EQ(window.FilesDone, 2);
+        EXPECT_EQ(engine.GetLastSystemError(), 0u);
+    }
+}
+
 // --- the overwrite question -------------------------------------------------------
 
 struct OverwriteCase {
