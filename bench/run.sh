@@ -6,7 +6,8 @@
 #
 # Environment: ZELPACK, STUB (default out/ from `make build`), BENCH_PREFIX
 # (the Wine prefix for the extraction part, default build/bench/wineprefix),
-# BENCH_SEED (default 1), BENCH_THREADS (default: every core).
+# BENCH_SEED (default 1), BENCH_THREADS (default: every core), BENCH_RUNS (timed
+# runs of each extraction, default 3).
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,6 +25,7 @@ stub=${STUB:-$repo/out/ZelSelfExtractorUI.exe}
 prefix=${BENCH_PREFIX:-$repo/build/bench/wineprefix}
 seed=${BENCH_SEED:-1}
 threads=${BENCH_THREADS:-$(nproc)}
+runs=${BENCH_RUNS:-3}
 for tool in "$zelpack" "$stub"; do
   [ -f "$tool" ] || { echo "bench: $tool is missing; run make build first" >&2; exit 1; }
 done
@@ -98,36 +100,32 @@ gcab_b=$(stat -c %s "$work/gcab.cab")
 # The package cabinet alone (the last record), so that the stub is not counted.
 zel_b=$("$zelpack" inspect "$work/Setup.exe" | sed -n 's/^  WebCab1  kind 100 (package)  size \([0-9]*\) .*/\1/p')
 exe_b=$(stat -c %s "$work/Setup.exe")
-python3 - "$tree_bytes" "$gcab_s" "$gcab_b" "$zel_s" "$zel_b" "$exe_b" <<'PY'
+python3 - "$tree_bytes" "$gcab_s" "$gcab_b" "$zel_s" "$zel_b" "$exe_b" "$threads" <<'PY'
 import sys
-tree, gs, gb, zs, zb, eb = map(float, sys.argv[1:])
-print("  %-22s %8.2f s  %12d bytes  (%.1f%% of the tree, %.0f MiB/s)" % ("gcab -c -z", gs, gb, 100 * gb / tree, tree / gs / 2**20))
-print("  %-22s %8.2f s  %12d bytes  (%.1f%% of the tree, %.0f MiB/s; package %d bytes)" %
-      ("zelpack (cabinet)", zs, zb, 100 * zb / tree, tree / zs / 2**20, eb))
-print("  zelpack / gcab: time %.2f, size %.3f   (goal: both at most 1)" % (zs / gs, zb / gb))
+tree, gs, gb, zs, zb, eb, threads = map(float, sys.argv[1:])
+print("| %-26s | %8s | %8s | %13s | %12s |" % ("packer", "s", "MiB/s", "cabinet bytes", "of the tree"))
+print("|%s|%s|%s|%s|%s|" % ("-" * 28, "-" * 10, "-" * 10, "-" * 15, "-" * 14))
+print("| %-26s | %8.2f | %8.0f | %13d | %11.1f%% |" % ("gcab -c -z (one thread)", gs, tree / gs / 2**20, gb, 100 * gb / tree))
+print("| %-26s | %8.2f | %8.0f | %13d | %11.1f%% |" % ("zelpack, %d threads" % threads, zs, tree / zs / 2**20, zb, 100 * zb / tree))
+print("\nzelpack / gcab: time %.2f, size %.3f   (goal: both at most 1; the package is %d bytes)\n" % (zs / gs, zb / gb, eb))
 PY
 
 [ "$extract" = 1 ] || exit 0
 
-echo "== extracting the same cabinet"
+echo "== extracting the same cabinet ($runs runs each, interleaved; the median counts)"
 # zelpack's cabinet with the standard signature, for the other tools.
 tail -c "$zel_b" "$work/Setup.exe" >"$work/std.cab"
 printf 'MSCF' | dd of="$work/std.cab" bs=1 count=4 conv=notrunc status=none
-command -v cabextract >/dev/null && {
-  t0=$(now)
-  cabextract -q -d "$work/cabextract" "$work/std.cab"
-  t1=$(now)
-  echo "  cabextract (native)       $(elapsed "$t0" "$t1") s"
-}
 
 wine_run=$repo/tools/wine-run
 # Wine's background processes must not hold this script's output open.
 "$wine_run" --prefix "$prefix" --init </dev/null >/dev/null 2>&1
 prefix=$(realpath "$prefix")
 stage=$prefix/drive_c/zelbench
+logs=$prefix/drive_c/ProgramData/Ulverin/Automation/Logfiles
 # A server kept up between the runs, so that each timing starts Wine warm.
-WINEPREFIX=$prefix wineserver -p 60 </dev/null >/dev/null 2>&1
-rm -rf "$stage" "$prefix/drive_c/ProgramData/Ulverin/Automation/Logfiles"
+WINEPREFIX=$prefix wineserver -p 600 </dev/null >/dev/null 2>&1
+rm -rf "$stage" "$logs"
 mkdir -p "$stage"
 cp "$work/Setup.exe" "$work/std.cab" "$stage/"
 "$wine_run" --prefix "$prefix" cmd /c exit 0 </dev/null >/dev/null 2>&1 || true # warm-up
@@ -139,22 +137,76 @@ xvfb_pid=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
 
-time_wine() {  # label, then the program and its arguments
-  local label=$1 code=0
-  shift
-  local t0 t1
+# One timed run: tool name, output folder (Linux path), then the command.
+# Appends "tool seconds exit-code peak-KiB files" to $work/runs. Nothing is
+# deleted between runs: ext4 is slow to hand out inodes of files deleted in
+# the last half minute, which would charge one tool for another's clean-up.
+time_run() {
+  local tool=$1 out=$2 code=0 t0 t1
+  shift 2
+  sync
   t0=$(now)
   # wine-run ends in exec, so the measured process is the program itself.
-  /usr/bin/time -f %M -o "$work/peak" "$wine_run" --prefix "$prefix" "$@" </dev/null >/dev/null 2>&1 || code=$?
+  /usr/bin/time -f %M -o "$work/peak" "$@" </dev/null >/dev/null 2>&1 || code=$?
   t1=$(now)
-  printf '  %-25s %s s (exit code %d, peak memory %s MiB)\n' "$label" "$(elapsed "$t0" "$t1")" "$code" \
-    "$(( $(tail -n 1 "$work/peak") / 1024 ))"
+  local n
+  n=$( (find "$out" -type f 2>/dev/null || true) | wc -l)
+  echo "$tool $(elapsed "$t0" "$t1") $code $(tail -n 1 "$work/peak") $n" >>"$work/runs"
+  printf '  %-12s run %d  %7s s  exit code %d\n' "$tool" "$r" "$(elapsed "$t0" "$t1")" "$code"
 }
-time_wine "Setup.exe -silent (stub)" "$stage/Setup.exe" -silent
-time_wine "extrac32.exe (Wine)" extrac32 /Y /E /L 'C:\zelbench\extrac32' 'C:\zelbench\std.cab'
-
-# Each must have given the whole tree.
-for got in stub extrac32; do
-  n=$( (find "$stage/$got" -type f 2>/dev/null || true) | wc -l)
-  echo "  $got: $n of ${#files[@]} files"
+: >"$work/runs"
+for r in $(seq "$runs"); do
+  time_run stub "$stage/stub$r" "$wine_run" --prefix "$prefix" "$stage/Setup.exe" -silent "-extractpath=C:\\zelbench\\stub$r"
+  time_run extrac32 "$stage/extrac32-$r" "$wine_run" --prefix "$prefix" extrac32 /Y /E /L "C:\\zelbench\\extrac32-$r" 'C:\zelbench\std.cab'
+  # Wine's expand.exe writes every file of a cabinet to the one name it is
+  # given (it is made for one-file cabinets): the whole cabinet is decoded,
+  # each file written over the last.
+  mkdir -p "$stage/expand-$r"
+  time_run expand "$stage/expand-$r" "$wine_run" --prefix "$prefix" expand 'C:\zelbench\std.cab' "C:\\zelbench\\expand-$r\\all.bin"
+  if command -v cabextract >/dev/null; then
+    time_run cabextract "$work/cabextract-$r" cabextract -q -d "$work/cabextract-$r" "$work/std.cab"
+  fi
 done
+
+echo
+python3 - "$work/runs" "$tree_bytes" "${#files[@]}" <<'PY2'
+import statistics, sys
+runs, tree, files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+rows = {}
+for line in open(runs):
+    tool, secs, code, peak, n = line.split()
+    rows.setdefault(tool, []).append((float(secs), int(code), int(peak), int(n)))
+names = {"stub": "Setup.exe -silent (whole run)", "extrac32": "extrac32.exe (Wine)",
+         "expand": "expand.exe (Wine, decode only)", "cabextract": "cabextract (native)"}
+base = statistics.median(t for t, _, _, _ in rows["extrac32"])
+print("| %-30s | %8s | %8s | %17s | %10s | %11s | %s |" % ("tool", "median s", "MiB/s", "runs (s)", "/ extrac32", "peak memory", "files, exit codes"))
+print("|%s|%s|%s|%s|%s|%s|%s|" % ("-" * 32, "-" * 10, "-" * 10, "-" * 19, "-" * 12, "-" * 13, "-" * 19))
+for tool in ["stub", "extrac32", "expand", "cabextract"]:
+    if tool not in rows:
+        continue
+    r = rows[tool]
+    med = statistics.median(t for t, _, _, _ in r)
+    peak = max(p for _, _, p, _ in r) / 1024
+    counted = "1 (by design)" if tool == "expand" else "%d of %d" % (min(n for _, _, _, n in r), files)
+    codes = ",".join(str(c) for _, c, _, _ in r)
+    print("| %-30s | %8.2f | %8.0f | %17s | %10.2f | %7.0f MiB | %s, %s |" % (
+        names[tool], med, tree / med / 2**20, " ".join("%.2f" % t for t, _, _, _ in r), med / base, peak, counted, codes))
+stub = statistics.median(t for t, _, _, _ in rows["stub"])
+print("\nstub / extrac32: %.2f   (goal: at most 1.3)" % (stub / base))
+PY2
+
+# What the two per-file mechanisms of the stub cost under this Wine.
+if command -v i686-w64-mingw32-gcc >/dev/null &&
+   i686-w64-mingw32-gcc -O2 -o "$stage/wine_costs.exe" "$repo/bench/wine_costs.c" -lshell32 2>/dev/null; then
+  costs=$("$wine_run" --prefix "$prefix" "$stage/wine_costs.exe" 'C:\zelbench\probe.log' </dev/null 2>/dev/null || true)
+  python3 - "${#files[@]}" "$costs" <<'PY'
+import re, sys
+files, text = int(sys.argv[1]), sys.argv[2]
+got = dict((k, float(v)) for k, v in re.findall(r"^(sent message|log line) (\d+) us", text, re.M))
+if len(got) == 2:
+    per_file = 2 * got["sent message"] + got["log line"]
+    print("Under this Wine a sent message costs %.0f us and a log line %.0f us; the stub sends two messages and "
+          "writes one log line a file: %.1f s for %d files." % (got["sent message"], got["log line"],
+                                                                  per_file * files / 1e6, files))
+PY
+fi
