@@ -31,6 +31,19 @@ for tool in "$zelpack" "$stub"; do
 done
 command -v gcab >/dev/null || { echo "bench: gcab is missing (apt-get install gcab)" >&2; exit 1; }
 
+# Nothing extracted is deleted before the end (see time_run): the tree, two
+# packages and three extracted trees a run, with some room to spare.
+need_mib=$(( mib * (3 * runs + 4) ))
+[ "$extract" = 1 ] || need_mib=$(( mib * 3 ))
+for where in "${TMPDIR:-/tmp}" "$(dirname "$prefix")"; do
+  mkdir -p "$where"
+  free_mib=$(( $(df -Pk "$where" | awk 'NR == 2 {print $4}') / 1024 ))
+  if [ "$free_mib" -lt "$need_mib" ]; then
+    echo "bench: $where has $free_mib MiB free; this run needs about $need_mib MiB (fewer BENCH_RUNS or a smaller tree need less)" >&2
+    exit 1
+  fi
+done
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/zel-bench.XXXXXX")
 stage=
 cleanup() {
