@@ -162,10 +162,11 @@ time_run() {
   # wine-run ends in exec, so the measured process is the program itself.
   /usr/bin/time -f %M -o "$work/peak" "$@" </dev/null >/dev/null 2>&1 || code=$?
   t1=$(now)
-  local n
+  local n secs
   n=$( (find "$out" -type f 2>/dev/null || true) | wc -l)
-  echo "$tool $(elapsed "$t0" "$t1") $code $(tail -n 1 "$work/peak") $n" >>"$work/runs"
-  printf '  %-12s run %d  %7s s  exit code %d\n' "$tool" "$r" "$(elapsed "$t0" "$t1")" "$code"
+  secs=$(elapsed "$t0" "$t1")
+  echo "$tool $secs $code $(tail -n 1 "$work/peak") $n" >>"$work/runs"
+  printf '  %-12s run %d  %7s s  exit code %d\n' "$tool" "$r" "$secs" "$code"
 }
 : >"$work/runs"
 for r in $(seq "$runs"); do
