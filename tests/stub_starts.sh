@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The bare stub starts under Wine and ends cleanly: without a package to
+# extract that is exit code 7. On any other code the run's own log says why,
+# so it is printed with the code.
+#
+#   stub_starts.sh WINE_RUN PREFIX STUB
+set -uo pipefail
+
+wine_run=$1
+prefix=$2
+stub=$3
+logs=$prefix/drive_c/ProgramData/Ulverin/Automation/Logfiles
+mkdir -p "$logs"
+marker=$(mktemp)
+
+"$wine_run" --prefix "$prefix" "$stub" -silent
+code=$?
+if [ "$code" -eq 7 ]; then
+  rm -f "$marker"
+  exit 0
+fi
+echo "stub_starts: the bare stub ended with exit code $code, expected 7" >&2
+for log in $(find "$logs" -maxdepth 1 -type f -newer "$marker" 2>/dev/null); do
+  echo "--- $log" >&2
+  cat "$log" >&2
+done
+rm -f "$marker"
+exit 1
