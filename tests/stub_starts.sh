@@ -25,4 +25,8 @@ for log in $(find "$logs" -maxdepth 1 -type f -newer "$marker" 2>/dev/null); do
   cat "$log" >&2
 done
 rm -f "$marker"
+# Another process of the prefix (one holding the single-instance mutex, say)
+# shows here.
+echo "--- Windows processes running now" >&2
+ps -eo pid,etime,args | grep -i '[.]exe' >&2
 exit 1
