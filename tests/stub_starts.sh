@@ -13,6 +13,11 @@ logs=$prefix/drive_c/ProgramData/Ulverin/Automation/Logfiles
 mkdir -p "$logs"
 marker=$(mktemp)
 
+# The previous test's Wine session may still be closing down (its system
+# processes, the server's grace period); the stub starts in a fresh one, as
+# on a real machine.
+WINEPREFIX=$(realpath -m "$prefix") wineserver -w 2>/dev/null
+
 "$wine_run" --prefix "$prefix" "$stub" -silent
 code=$?
 if [ "$code" -eq 7 ]; then
