@@ -10,13 +10,13 @@ wine_run=$1
 prefix=$2
 stub=$3
 logs=$prefix/drive_c/ProgramData/Ulverin/Automation/Logfiles
-mkdir -p "$logs"
 marker=$(mktemp)
 
 # The previous test's Wine session may still be closing down (its system
 # processes, the server's grace period); the stub starts in a fresh one, as
-# on a real machine.
-WINEPREFIX=$(realpath -m "$prefix") wineserver -w 2>/dev/null
+# on a real machine. A process that outlives its test is waited for at
+# most 30 s and then shows in the report below.
+WINEPREFIX=$(realpath -m "$prefix") timeout 30 wineserver -w 2>/dev/null
 
 "$wine_run" --prefix "$prefix" "$stub" -silent
 code=$?
@@ -25,10 +25,8 @@ if [ "$code" -eq 7 ]; then
   exit 0
 fi
 echo "stub_starts: the bare stub ended with exit code $code, expected 7" >&2
-for log in $(find "$logs" -maxdepth 1 -type f -newer "$marker" 2>/dev/null); do
-  echo "--- $log" >&2
-  cat "$log" >&2
-done
+find "$logs" -maxdepth 1 -type f -newer "$marker" \
+  -exec sh -c 'for log; do echo "--- $log"; cat "$log"; done' _ {} + >&2 2>/dev/null
 rm -f "$marker"
 # Another process of the prefix (one holding the single-instance mutex, say)
 # shows here.
