@@ -128,12 +128,8 @@ using SetFileInformationByHandleFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
 // Sets creation and write time (when given) and the attributes through an
 // open handle in one call, from Vista on; false where the system lacks it.
 bool SetTimesAndAttributes(HANDLE file, const FILETIME* time, DWORD attributes) {
-    static const SetFileInformationByHandleFn setInformation = [] {
-        HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-        return kernel == nullptr ? nullptr
-                                 : reinterpret_cast<SetFileInformationByHandleFn>(reinterpret_cast<void*>(
-                                       ::GetProcAddress(kernel, "SetFileInformationByHandle")));
-    }();
+    static const auto setInformation =
+        Entry<SetFileInformationByHandleFn>(::GetModuleHandleW(L"kernel32.dll"), "SetFileInformationByHandle");
     if (setInformation == nullptr) return false;
     BasicFileInfo info = {};
     if (time != nullptr) {
@@ -508,12 +504,8 @@ INT_PTR CCabDecompressor::CreateNewOutput(const std::wstring& path) {
 }
 
 INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
-    if (INT_PTR handle = CreateNewOutput(path); handle != -1) {
-        LogLine(8, kOverwriteSource, L"Extracing file : %s", path);
-        theInitializer.ExtractedFiles.push_front(path);
-        return handle;
-    }
-    if (FileExistsAt(path)) {                                                          // 1
+    const INT_PTR created = CreateNewOutput(path);
+    if (created == -1 && FileExistsAt(path)) {                                         // 1
         int answer = OverwriteAnswer;
         if (answer == OverwriteYes || answer == OverwriteNo || theInitializer.OverwriteAllDecided == 0) {  // 2
             SendToWindow(notifyWindow_, WM_ZEL_OVERWRITE_QUESTION, 0, 0);
@@ -551,7 +543,7 @@ INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
     }
     LogLine(8, kOverwriteSource, L"Extracing file : %s", path);                        // 6
     theInitializer.ExtractedFiles.push_front(path);
-    return OpenFile(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
+    return created != -1 ? created : OpenFile(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
 }
 
 INT_PTR CCabDecompressor::OnCloseFile(PFDINOTIFICATION info) {
