@@ -111,6 +111,7 @@ private:
     static INT_PTR DIAMONDAPI FdiNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION info);
 
     int AskOverwrite();
+    int LastOverwriteAnswer() const;
 
     HWND notifyWindow_;
     CabinetJob job_;
@@ -118,6 +119,8 @@ private:
     ExtractionRecord* record_;
     // Set once the user answered "to all".
     bool overwriteAllDecided_ = false;
+    // The callback's last answer (a window keeps its own in OverwriteAnswer).
+    int lastAnswer_ = -1;
     std::wstring extractionFolder_;
     std::wstring currentCabinetName_;
     // The next cabinet that the cabinet given to the decoder announces.
