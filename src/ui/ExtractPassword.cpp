@@ -8,7 +8,6 @@
 
 namespace {
 constexpr int kIconId = 912;
-constexpr COLORREF kBackground = RGB(240, 240, 240);
 constexpr wchar_t kLogSource[] = L"OnBnClickedOk";
 
 void ShowErrorBox(HWND, const std::wstring& text) { zel::AppMessageBox(text, MB_OK | MB_ICONERROR); }
@@ -75,19 +74,14 @@ void CExtractPassword::OnCancel() {
 
 BOOL CExtractPassword::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     switch (message) {
-    case WM_ERASEBKGND: {
-        if (!background_) background_.reset(::CreateSolidBrush(kBackground));
-        RECT client{};
-        ::GetClientRect(Handle(), &client);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(background_.get()));
+    case WM_ERASEBKGND:
+        background_.Fill(Handle(), reinterpret_cast<HDC>(wParam));
         result = 1;
         return TRUE;
-    }
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
-        if (!background_) background_.reset(::CreateSolidBrush(kBackground));
-        ::SetBkColor(reinterpret_cast<HDC>(wParam), kBackground);
-        result = reinterpret_cast<LRESULT>(background_.get());
+        ::SetBkColor(reinterpret_cast<HDC>(wParam), background_.Colour());
+        result = reinterpret_cast<LRESULT>(background_.Brush());
         return TRUE;
     default:
         return FALSE;

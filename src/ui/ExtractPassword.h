@@ -4,7 +4,7 @@
 #pragma once
 
 #include "framework/Dialog.h"
-#include "framework/Handles.h"
+#include "ui/SolidBackground.h"
 
 #include <functional>
 #include <string>
@@ -35,5 +35,5 @@ private:
     std::wstring storedPassword_;
     CancelQuestion askCancel_;
     ErrorBox showError_;
-    zel::UniqueGdiObject background_;
+    CSolidBackground background_;
 };

@@ -5,11 +5,10 @@
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
-#include "ui/FitText.h"
+#include "ui/ControlText.h"
 
 namespace {
 constexpr int kIconId = 912;
-constexpr COLORREF kBackground = RGB(240, 240, 240);
 constexpr wchar_t kLogSource[] = L"Overwrite dialog";
 
 // The dialog whose keys the message filter looks at (the GUI thread's).
@@ -100,7 +99,7 @@ void CFileOverwrite::CreateButtons() {
     for (size_t i = 0; i < kOverwriteChoices.size(); ++i) {
         const OverwriteChoice& choice = kOverwriteChoices[i];
         auto button = std::make_unique<CTavoButton>(GetLangString(choice.CaptionString), hwnd);
-        button->SetBackgroundColour(kBackground);
+        button->SetBackgroundColour(background_.Colour());
         if (!button->Create(hwnd, choice.ControlId, rects[i])) continue;
         ::ShowWindow(button->Handle(), SW_SHOW);
         button->SetEnabledLook(1);
@@ -116,29 +115,11 @@ void CFileOverwrite::SetTexts() {
     for (size_t i = 0; i < buttons_.size(); ++i)
         if (buttons_[i]) ::SetWindowTextW(buttons_[i]->Handle(), buttons_[i]->Caption().c_str());
 
-    HDC dc = ::GetDC(hwnd);
-    auto fitted = [&](int id, const std::wstring& text, zel::EllipsisForm form) {
-        HWND control = ::GetDlgItem(hwnd, id);
-        if (control == nullptr) return;
-        RECT client{};
-        ::GetClientRect(control, &client);
-        auto font = reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0));
-        HGDIOBJ old = dc != nullptr && font != nullptr ? ::SelectObject(dc, font) : nullptr;
-        auto measure = [dc](const std::wstring& s) {
-            SIZE size{};
-            if (dc != nullptr) ::GetTextExtentPoint32W(dc, s.c_str(), static_cast<int>(s.size()), &size);
-            return zel::TextExtent{size.cx, size.cy};
-        };
-        const std::wstring result = zel::FitText(text, static_cast<std::uint32_t>(client.right),
-                                                 static_cast<std::uint32_t>(client.bottom), measure,
-                                                 zel::FitOptions::Unpadded(form));
-        if (old != nullptr) ::SelectObject(dc, old);
-        ::SetWindowTextW(control, result.c_str());
-    };
-    fitted(IDC_OVERWRITE_EXISTS, GetLangString(700), zel::EllipsisForm::End);
-    fitted(IDC_OVERWRITE_QUESTION, GetLangString(701), zel::EllipsisForm::End);
-    fitted(IDC_OVERWRITE_FILE, fileName_, zel::EllipsisForm::Leading);
-    if (dc != nullptr) ::ReleaseDC(hwnd, dc);
+    const zel::FitOptions end = zel::FitOptions::Unpadded(zel::EllipsisForm::End);
+    zel::SetFittedControlText(::GetDlgItem(hwnd, IDC_OVERWRITE_EXISTS), GetLangString(700), end);
+    zel::SetFittedControlText(::GetDlgItem(hwnd, IDC_OVERWRITE_QUESTION), GetLangString(701), end);
+    zel::SetFittedControlText(::GetDlgItem(hwnd, IDC_OVERWRITE_FILE), fileName_,
+                              zel::FitOptions::Unpadded(zel::EllipsisForm::Leading));
     ::SetWindowTextW(hwnd, theInitializer.GetDisplayName().c_str());
 }
 
@@ -190,14 +171,10 @@ BOOL CFileOverwrite::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_DRAWITEM:
         result = CTavoButton::ReflectDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
         return static_cast<BOOL>(result);
-    case WM_ERASEBKGND: {
-        if (!background_) background_.reset(::CreateSolidBrush(kBackground));
-        RECT client{};
-        ::GetClientRect(Handle(), &client);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(background_.get()));
+    case WM_ERASEBKGND:
+        background_.Fill(Handle(), reinterpret_cast<HDC>(wParam));
         result = 1;
         return TRUE;
-    }
     case WM_CTLCOLORSTATIC:
         ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));

@@ -6,6 +6,7 @@
 
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
+#include "ui/SolidBackground.h"
 #include "ui/TavoButton.h"
 
 #include <array>
@@ -72,7 +73,7 @@ private:
     bool moving_ = false;
     std::array<std::unique_ptr<CTavoButton>, 5> buttons_;
     zel::UniqueGdiObject bodyFont_;
-    zel::UniqueGdiObject background_;
+    CSolidBackground background_;
     zel::UniqueHook keyFilter_;
     CFileOverwrite* outer_ = nullptr;
 };
