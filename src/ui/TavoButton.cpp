@@ -2,12 +2,9 @@
 
 #include "app/Messages.h"
 
-#include <windowsx.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cwctype>
-#include <vector>
 
 namespace {
 constexpr wchar_t kObjectProperty[] = L"ZelTavoButton";
