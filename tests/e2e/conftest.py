@@ -93,9 +93,10 @@ class Wine:
         self.prefix = PREFIX
         self.stale = False
         subprocess.run([str(WINE_RUN), "--prefix", str(PREFIX), "--init"], env=self.env, check=True)
-        # Wine draws the title bars itself: without a window manager there
-        # would be none, and no close box for the GUI tests to press.
-        self.reg("add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f")
+        # Wine draws the stub's title bars itself: without a window manager
+        # there would be none, and no close box for the GUI tests to press.
+        # Only for the stub's name, so that other programs start as before.
+        self.reg("add", r"HKCU\Software\Wine\AppDefaults\Setup.exe\X11 Driver", "/v", "Decorated", "/d", "N", "/f")
 
     def command(self, program, *args):
         return [str(WINE_RUN), "--prefix", str(PREFIX), str(program), *map(str, args)]
