@@ -34,7 +34,9 @@ the current page of a property sheet are reached by their template id.
 `controls()` lists a window's controls (id, class, text, states, rectangle),
 `focus()` tells which window is in front and which control has the keyboard
 focus, `progress(id)` reads a progress bar, `close_box()` clicks the title
-bar's close box (Wine draws the title bars itself in the test prefix).
+bar's close box (the test prefix has Wine draw the title bars of programs
+named Setup.exe itself: run the stub under that name, as `stage` and zelpack
+do).
 Keys: TAB, ENTER, ESCAPE, SPACE, LEFT, RIGHT, UP, DOWN, HOME, END, DELETE,
 BACKSPACE, F1-F12, letters and digits, joined with SHIFT+, CTRL+, ALT+.
 
