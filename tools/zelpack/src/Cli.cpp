@@ -277,6 +277,8 @@ int RunBuild(const CommandLine& line, std::ostream& out, std::ostream& err) {
             std::filesystem::remove(options.output, ec);  // an unsigned package is not what was asked for
             return rc;
         }
+        std::error_code ec;
+        summary.packageBytes = std::filesystem::file_size(options.output, ec);
     }
     if (!options.quiet && !line.Has("--cabinet")) out << summary.Text();
     return kExitOk;
