@@ -205,72 +205,78 @@ std::string MessageKey(std::string text) {
     return Trim(text);
 }
 
+// The words of Action1Condition: references become the letter T, and what
+// is left must be AND, OR, NOT and T; blanks and parentheses end a word.
+void CheckExpression(const SettingsText& s, const std::string& expression, std::set<std::string>& referenced,
+                     std::vector<Finding>& out) {
+    const std::string never = ": extraction is never allowed";
+    std::string action = s.Get("Conditions", "Action1").value_or("");
+    if (!EqualsNoCase(action, "Extract"))
+        out.push_back({true, "[Conditions] Action1Condition is set but Action1 is " +
+                                 (action.empty() ? std::string("missing") : "'" + action + "'") + ", not Extract" +
+                                 never});
+    if (std::count(expression.begin(), expression.end(), '(') != std::count(expression.begin(), expression.end(), ')'))
+        out.push_back({true, "[Conditions] Action1Condition has unequal numbers of ( and )" + never});
+    if (expression.find('\t') != std::string::npos)
+        out.push_back({true, "[Conditions] Action1Condition holds a tab; only blanks may separate words" + never});
+    std::string upper = Upper(expression), word;
+    std::set<std::string> unknown, named;
+    auto endWord = [&]() {
+        std::string letters;
+        for (size_t i = 0; i < word.size();) {
+            if (word.compare(i, 9, "CONDITION") == 0) {
+                size_t j = i + 9;
+                while (j < word.size() && std::isdigit((unsigned char)word[j])) ++j;
+                std::string number = word.substr(i + 9, j - i - 9);
+                bool first = named.insert(number).second;  // each reference is reported once
+                if (number.empty() || (number.size() > 1 && number[0] == '0')) {
+                    if (first)
+                        out.push_back({true, "[Conditions] Action1Condition names Condition" + number +
+                                             ", which is not a reference the stub resolves (write Condition1, "
+                                             "Condition2, ...)" + never});
+                } else {
+                    referenced.insert("condition" + number);
+                    if (first && !s.IsSet("Conditions", "Condition" + number))
+                        out.push_back({true, "[Conditions] Action1Condition names Condition" + number +
+                                                 ", which [Conditions] does not define" + never});
+                }
+                letters += 'T';
+                i = j;
+            } else {
+                letters += word[i++];
+            }
+        }
+        for (size_t i = 0; i < letters.size();) {
+            size_t n = letters.compare(i, 3, "AND") == 0 || letters.compare(i, 3, "NOT") == 0 ? 3
+                       : letters.compare(i, 2, "OR") == 0                                    ? 2
+                       : letters[i] == 'T'                                                    ? 1
+                                                                                              : 0;
+            if (n == 0) {
+                unknown.insert(word);
+                break;
+            }
+            i += n;
+        }
+        word.clear();
+    };
+    for (char c : upper) {
+        if (c == ' ' || c == '(' || c == ')') endWord();
+        else word += c;
+    }
+    endWord();
+    for (const std::string& w : unknown)
+        if (w.find('\t') == std::string::npos)
+            out.push_back({true, "[Conditions] Action1Condition holds '" + Shown(w) +
+                                     "', which is not AND, OR, NOT, a parenthesis or a ConditionN reference" +
+                                     never});
+}
+
 void CheckConditions(const SettingsText& s, std::vector<Finding>& out,
                      std::vector<std::pair<std::string, std::string>>& messageKeys) {
     std::string expression = s.Get("Conditions", "Action1Condition").value_or("");
     std::set<std::string> referenced;  // lower-case "conditionN"
     if (!expression.empty()) {
-        const std::string never = ": extraction is never allowed";
-        std::string action = s.Get("Conditions", "Action1").value_or("");
-        if (!EqualsNoCase(action, "Extract"))
-            out.push_back({true, "[Conditions] Action1Condition is set but Action1 is " +
-                                     (action.empty() ? std::string("missing") : "'" + action + "'") +
-                                     ", not Extract" + never});
-        if (std::count(expression.begin(), expression.end(), '(') !=
-            std::count(expression.begin(), expression.end(), ')'))
-            out.push_back({true, "[Conditions] Action1Condition has unequal numbers of ( and )" + never});
-        if (expression.find('\t') != std::string::npos)
-            out.push_back({true, "[Conditions] Action1Condition holds a tab; only blanks may separate words" + never});
-        // The stub rewrites references to letters and then needs nothing but
-        // AND, OR, NOT and parentheses around them; blanks do not separate.
-        std::string upper = Upper(expression), word;
-        std::set<std::string> unknown;
-        auto endWord = [&]() {
-            std::string letters;
-            for (size_t i = 0; i < word.size();) {
-                if (word.compare(i, 9, "CONDITION") == 0) {
-                    size_t j = i + 9;
-                    while (j < word.size() && std::isdigit((unsigned char)word[j])) ++j;
-                    std::string number = word.substr(i + 9, j - i - 9);
-                    if (number.empty() || (number.size() > 1 && number[0] == '0')) {
-                        out.push_back({true, "[Conditions] Action1Condition names Condition" + number +
-                                                 ", which is not a reference the stub resolves (write Condition1, "
-                                                 "Condition2, ...)" + never});
-                    } else {
-                        referenced.insert("condition" + number);
-                        if (!s.IsSet("Conditions", "Condition" + number))
-                            out.push_back({true, "[Conditions] Action1Condition names Condition" + number +
-                                                     ", which [Conditions] does not define" + never});
-                    }
-                    letters += 'T';
-                    i = j;
-                } else {
-                    letters += word[i++];
-                }
-            }
-            for (size_t i = 0; i < letters.size();) {
-                size_t n = letters.compare(i, 3, "AND") == 0 || letters.compare(i, 3, "NOT") == 0 ? 3
-                           : letters.compare(i, 2, "OR") == 0                                    ? 2
-                           : letters[i] == 'T'                                                    ? 1
-                                                                                                  : 0;
-                if (n == 0) {
-                    unknown.insert(word);
-                    break;
-                }
-                i += n;
-            }
-            word.clear();
-        };
-        for (char c : upper) {
-            if (c == ' ' || c == '(' || c == ')') endWord();
-            else word += c;
-        }
-        endWord();
-        for (const std::string& w : unknown)
-            if (w.find('\t') == std::string::npos)
-                out.push_back({true, "[Conditions] Action1Condition holds '" + Shown(w) +
-                                         "', which is not AND, OR, NOT, a parenthesis or a ConditionN reference" +
-                                         never});
+        CheckExpression(s, expression, referenced, out);
         std::string message = MessageKey(s.Get("Conditions", "Action1Message").value_or(""));
         if (!message.empty()) messageKeys.push_back({"[Conditions] Action1Message", message});
     }
