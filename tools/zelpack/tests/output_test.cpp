@@ -227,3 +227,42 @@ TEST(Output, AnInterruptedBuildLeavesNothingBehind) {
 
 }  // namespace
 }  // namespace zelpack
+
+namespace zelpack {
+namespace {
+
+// Signing needs the real tools; the signed package itself runs under Wine in
+// the end-to-end tests.
+TEST(Sign, ThePackageIsSignedAfterItsRecordsAndInspectNamesTheSigner) {
+    PackageFolder p;
+    std::string out;
+    if (test::RunCommand("openssl version && osslsigncode --version", &out) != 0)
+        GTEST_SKIP() << "openssl and osslsigncode are needed: " << out;
+    ASSERT_EQ(test::RunCommand("cd '" + p.dir.Path().string() +
+                                   "' && openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Zel Unit Signer'"
+                                   " -keyout key.pem -out cert.pem",
+                               &out),
+              0)
+        << out;
+    std::string cert = (p.dir / "cert.pem").string(), key = (p.dir / "key.pem").string();
+    std::string err;
+    ASSERT_EQ(p.Build({"--sign-cert", cert, "--sign-key", key}, &err), kExitOk) << err;
+    ASSERT_EQ(test::RunCommand("osslsigncode verify -in '" + p.out.string() + "' -CAfile '" + cert + "'", &out), 0)
+        << out;
+    PackageInfo info;
+    ASSERT_TRUE(InspectPackage(p.out, info, err)) << err;
+    ASSERT_EQ(info.records.size(), 4u);
+    EXPECT_GE(info.signatureOffset, info.records.back().dataOffset + info.records.back().size);
+    ASSERT_EQ(p.Run({"inspect", p.out.string()}, &err, &out), kExitOk) << err;
+    EXPECT_NE(out.find("signer: CN = Zel Unit Signer"), std::string::npos) << out;
+
+    // A key that does not fit: no package is left, signed or not.
+    test::WriteText(p.dir / "bad.pem", "not a key");
+    EXPECT_EQ(p.Build({"--sign-cert", cert, "--sign-key", (p.dir / "bad.pem").string()}, &err), kExitFailed);
+    EXPECT_NE(err.find("osslsigncode could not sign"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(p.out));
+    EXPECT_TRUE(std::filesystem::is_empty(p.out.parent_path()));
+}
+
+}  // namespace
+}  // namespace zelpack
