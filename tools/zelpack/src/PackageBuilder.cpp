@@ -540,8 +540,10 @@ bool PrepareFolder(const BuildOptions& options, FolderInput& in, PartPlan& parts
                    std::string& error) {
     if (!ReadFolder(options, in, summary.warnings, error)) return false;
     ReviewFolder(in, options, parts, summary.warnings, summary.errors);
-    if (options.strict)
+    if (options.strict) {
         for (const std::string& w : summary.warnings) summary.errors.push_back(w + " (an error with --strict)");
+        summary.warnings.clear();
+    }
     if (!summary.errors.empty()) {
         error = summary.errors.front();
         return false;
