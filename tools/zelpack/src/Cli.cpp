@@ -328,7 +328,6 @@ void PrintParts(const std::filesystem::path& package, const SettingsText& settin
         if (value.empty()) continue;
         std::filesystem::path part = folder / (base + "." + key);
         std::string expected = settings.Get("HashCode", key).value_or("");
-        std::string output;
         std::error_code ec;
         uint64_t size = std::filesystem::file_size(part, ec);
         if (ec) {

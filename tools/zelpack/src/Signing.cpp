@@ -70,19 +70,35 @@ bool SignPackage(const std::filesystem::path& package, const SignOptions& option
     signedFile += ".zelpack-signed";
     std::vector<std::string> argv = {"osslsigncode", "sign", "-certs", options.cert.string(), "-key",
                                      options.key.string(), "-h", "sha256"};
+    // The key's password goes through a private file, never on a command line others can list.
+    std::string passFile;
     if (!options.keyPasswordEnv.empty()) {
         const char* pass = std::getenv(options.keyPasswordEnv.c_str());
         if (!pass) {
             error = "environment variable " + options.keyPasswordEnv + " is not set";
             return false;
         }
-        argv.insert(argv.end(), {"-pass", pass});
+        char name[] = "/tmp/zelpack-pass-XXXXXX";
+        int fd = mkstemp(name);
+        if (fd < 0 || write(fd, pass, std::strlen(pass)) != ssize_t(std::strlen(pass))) {
+            if (fd >= 0) close(fd);
+            error = std::string("cannot hand the key's password to osslsigncode: ") + std::strerror(errno);
+            return false;
+        }
+        close(fd);
+        passFile = name;
+        RemoveOnInterrupt(passFile);
+        argv.insert(argv.end(), {"-readpass", passFile});
     }
     argv.insert(argv.end(), {"-in", package.string(), "-out", signedFile.string()});
     RemoveOnInterrupt(signedFile);
     std::string output;
     int rc = RunProgram(argv, output);
     std::error_code ec;
+    if (!passFile.empty()) {
+        std::filesystem::remove(passFile, ec);
+        KeepOnInterrupt(passFile);
+    }
     if (rc != 0) {
         std::filesystem::remove(signedFile, ec);
         KeepOnInterrupt(signedFile);

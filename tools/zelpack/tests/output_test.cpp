@@ -256,6 +256,22 @@ TEST(Sign, ThePackageIsSignedAfterItsRecordsAndInspectNamesTheSigner) {
     ASSERT_EQ(p.Run({"inspect", p.out.string()}, &err, &out), kExitOk) << err;
     EXPECT_NE(out.find("signer: CN = Zel Unit Signer"), std::string::npos) << out;
 
+    // A key with a password, handed over through the environment.
+    ASSERT_EQ(test::RunCommand("cd '" + p.dir.Path().string() +
+                                   "' && openssl req -x509 -newkey rsa:2048 -passout pass:hunter2 -days 2"
+                                   " -subj '/CN=Zel Locked Signer' -keyout locked.pem -out locked-cert.pem",
+                               &out),
+              0)
+        << out;
+    setenv("ZELPACK_TEST_KEY_PASS", "hunter2", 1);
+    ASSERT_EQ(p.Build({"--sign-cert", (p.dir / "locked-cert.pem").string(), "--sign-key",
+                       (p.dir / "locked.pem").string(), "--sign-pass-env", "ZELPACK_TEST_KEY_PASS"},
+                      &err),
+              kExitOk)
+        << err;
+    ASSERT_EQ(p.Run({"inspect", p.out.string()}, &err, &out), kExitOk) << err;
+    EXPECT_NE(out.find("signer: CN = Zel Locked Signer"), std::string::npos) << out;
+
     // A key that does not fit: no package is left, signed or not.
     test::WriteText(p.dir / "bad.pem", "not a key");
     EXPECT_EQ(p.Build({"--sign-cert", cert, "--sign-key", (p.dir / "bad.pem").string()}, &err), kExitFailed);
