@@ -18,6 +18,12 @@ namespace {
 
 constexpr size_t kWinCertificateHeader = 8;  // length (4), revision (2), type (2), then PKCS#7
 
+// A new private file in the temporary folder, by name; -1 on failure.
+int MakeTempFile(const char* stem, std::string& name) {
+    name = (std::filesystem::temp_directory_path() / (std::string(stem) + "XXXXXX")).string();
+    return mkstemp(name.data());
+}
+
 bool ReadRange(const std::filesystem::path& file, uint64_t offset, uint64_t size, Bytes& out) {
     std::FILE* f = std::fopen(file.c_str(), "rb");
     if (!f) return false;
@@ -78,8 +84,8 @@ bool SignPackage(const std::filesystem::path& package, const SignOptions& option
             error = "environment variable " + options.keyPasswordEnv + " is not set";
             return false;
         }
-        char name[] = "/tmp/zelpack-pass-XXXXXX";
-        int fd = mkstemp(name);
+        std::string name;
+        int fd = MakeTempFile("zelpack-pass-", name);
         if (fd < 0 || write(fd, pass, std::strlen(pass)) != ssize_t(std::strlen(pass))) {
             if (fd >= 0) close(fd);
             error = std::string("cannot hand the key's password to osslsigncode: ") + std::strerror(errno);
@@ -120,8 +126,8 @@ bool SignPackage(const std::filesystem::path& package, const SignOptions& option
 std::string SignerOf(const std::filesystem::path& package, uint64_t offset, uint64_t size) {
     Bytes table;
     if (size <= kWinCertificateHeader || !ReadRange(package, offset, size, table)) return {};
-    char name[] = "/tmp/zelpack-signature-XXXXXX";
-    int fd = mkstemp(name);
+    std::string name;
+    int fd = MakeTempFile("zelpack-signature-", name);
     if (fd < 0) return {};
     const uint8_t* der = table.data() + kWinCertificateHeader;
     size_t left = table.size() - kWinCertificateHeader;
@@ -131,7 +137,7 @@ std::string SignerOf(const std::filesystem::path& package, uint64_t offset, uint
     int rc = written ? RunProgram({"openssl", "pkcs7", "-inform", "DER", "-in", name, "-print_certs", "-noout"},
                                   output)
                      : -1;
-    std::remove(name);
+    std::remove(name.c_str());
     if (rc != 0) return {};
     size_t at = output.find("subject=");
     if (at == std::string::npos) return {};
