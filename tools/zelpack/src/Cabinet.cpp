@@ -12,6 +12,7 @@
 
 #include "ByteIo.h"
 #include "Hash.h"
+#include "Interrupt.h"
 #include "OutputFile.h"
 
 namespace zelpack {
@@ -332,6 +333,8 @@ bool EmitCabinets(const std::vector<CabEntry>& entries, const CabOptions& option
         written.push_back({out->Target(), total, ToHex(sha.Finish())});
         outputs.push_back(std::move(out));
     }
+    // Until the caller keeps them, finished cabinets go with an interrupted build.
+    for (auto& out : outputs) RemoveOnInterrupt(out->Target());
     for (auto& out : outputs)
         if (!out->Commit(error)) return false;
     return true;

@@ -427,14 +427,12 @@ void ApplyComputedSettings(SettingsText& settings, const FolderInput& in, const 
     }
 }
 
-// Files written so far that go away unless the build completes.
+// Cabinets written so far (already removed on an interrupt) that go away
+// unless the build completes.
 struct Cleanup {
     std::vector<std::filesystem::path> paths;
     bool keep = false;
-    void Add(const std::filesystem::path& p) {
-        paths.push_back(p);
-        RemoveOnInterrupt(p);
-    }
+    void Add(const std::filesystem::path& p) { paths.push_back(p); }
     ~Cleanup() {
         std::error_code ec;
         for (const auto& p : paths) {
