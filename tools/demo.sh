@@ -17,9 +17,18 @@ tools/wine-run --prefix "$prefix" --init
 rm -rf "$stage" "$logs" "$prefix/drive_c/users/root/Temp/ZelDemo"
 mkdir -p "$stage"
 
+# ZELDEMO_SIGN_CERT and ZELDEMO_SIGN_KEY (PEM files) sign the package.
+sign=()
+if [ -n "${ZELDEMO_SIGN_CERT:-}" ]; then
+  sign=(--sign-cert "$ZELDEMO_SIGN_CERT" --sign-key "${ZELDEMO_SIGN_KEY:?ZELDEMO_SIGN_KEY names the key}")
+fi
+
 echo "== zelpack build examples/demo-package -o C:\\zeldemo\\Setup.exe"
-out/zelpack build examples/demo-package -o "$stage/Setup.exe" --stub "$stub"
+out/zelpack build examples/demo-package -o "$stage/Setup.exe" --stub "$stub" "${sign[@]}"
 out/zelpack inspect "$stage/Setup.exe"
+if [ ${#sign[@]} -gt 0 ]; then
+  osslsigncode verify -in "$stage/Setup.exe" -CAfile "$ZELDEMO_SIGN_CERT"
+fi
 
 echo
 echo "== Running C:\\zeldemo\\Setup.exe -silent under Wine"

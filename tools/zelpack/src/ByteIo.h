@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,11 @@ inline void AppendLe16(Bytes& out, uint16_t v) { out.push_back(uint8_t(v)); out.
 inline void AppendLe32(Bytes& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
 }
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { if (f) std::fclose(f); }
+};
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // Reads a whole file; false with a message naming the file on failure.
 bool ReadWholeFile(const std::filesystem::path& path, Bytes& out, std::string& error);

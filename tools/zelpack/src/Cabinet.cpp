@@ -12,16 +12,18 @@
 
 #include "ByteIo.h"
 #include "Hash.h"
+#include "Interrupt.h"
 #include "OutputFile.h"
 
 namespace zelpack {
 namespace {
 
-constexpr uint16_t kTypeMszip = 1;
-constexpr uint16_t kFlagPrev = 0x1, kFlagNext = 0x2;
-constexpr uint16_t kContinuedFromPrev = 0xFFFD, kContinuedToNext = 0xFFFE, kContinuedBoth = 0xFFFF;
-constexpr size_t kHeaderBytes = 36;
-constexpr size_t kMaxBlockPayload = kCabBlockBytes + 12;
+constexpr size_t kMaxEntries = 0xFFFF;       // folders or files in one cabinet
+constexpr size_t kMaxBlockPayload = kCabBlockBytes + 12;  // the largest MSZIP block the format allows
+// A block that does not shrink: its header, "CK" and a stored block's own header.
+constexpr size_t kWorstBlockOverhead = kDataHeaderBytes + 2 + 5;
+// A data block header and one byte: the least a cut may leave for the next cabinet.
+constexpr size_t kSmallestPiece = kDataHeaderBytes + 1;
 
 struct Block {
     uint64_t spoolOffset = 0;
@@ -42,11 +44,6 @@ struct Compressed {
     std::vector<Block> blocks;  // spoolOffset relative to data
     std::string error;
 };
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { if (f) std::fclose(f); }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // One deflate stream per folder, flushed to a byte boundary at the end of
 // each block and closed there by an empty final block, so every block is a
@@ -193,7 +190,7 @@ struct CabOut {
     std::vector<File> files;
 };
 
-uint64_t FileBytes(const CabEntry& e) { return 16 + e.storedName.size() + 1; }
+uint64_t FileBytes(const CabEntry& e) { return kFileEntryFixedBytes + e.storedName.size() + 1; }
 
 uint64_t NameBytes(const CabOptions& o, unsigned index, bool prev, bool next) {
     uint64_t n = 0;
@@ -242,7 +239,81 @@ uint32_t CabChecksum(const uint8_t* p, size_t size, uint32_t seed) {
 
 namespace {
 
-// Writes the planned cabinets, copying compressed data from the spool.
+// The fixed header, the set links and the folder and file entries of cabinet k;
+// `total` becomes the size of the whole cabinet.
+Bytes CabinetHead(const std::vector<CabEntry>& entries, const CabOptions& options, const std::vector<CabOut>& cabs,
+                  unsigned k, uint64_t& total) {
+    const CabOut& cab = cabs[k];
+    bool prev = k > 0, next = k + 1 < cabs.size();
+    Bytes head(kHeaderBytes, 0);
+    std::memcpy(&head[kHdrSignature], "TAVO", 4);
+    head[kHdrMinorVersion] = 3;
+    head[kHdrMajorVersion] = 1;
+    PutLe16(&head[kHdrFolderCount], uint16_t(cab.folders.size()));
+    PutLe16(&head[kHdrFileCount], uint16_t(cab.files.size()));
+    PutLe16(&head[kHdrFlags], uint16_t((prev ? kFlagPrev : 0) | (next ? kFlagNext : 0)));
+    PutLe16(&head[kHdrSetId], options.setId);
+    PutLe16(&head[kHdrIndex], uint16_t(k));
+    if (prev) {
+        AppendString(head, options.cabinetName(k - 1));
+        AppendString(head, "");
+    }
+    if (next) {
+        AppendString(head, options.cabinetName(k + 1));
+        AppendString(head, "");
+    }
+    uint64_t filesBytes = 0;
+    for (const auto& f : cab.files) filesBytes += FileBytes(entries[f.entry]);
+    uint64_t firstFile = head.size() + kFolderEntryBytes * cab.folders.size();
+    uint64_t at = firstFile + filesBytes;
+    for (const auto& pieces : cab.folders) {
+        AppendLe32(head, uint32_t(at));
+        AppendLe16(head, uint16_t(pieces.size()));
+        AppendLe16(head, kTypeMszip);
+        for (const Piece& p : pieces) at += kDataHeaderBytes + p.cb;
+    }
+    PutLe32(&head[kHdrCabinetBytes], uint32_t(at));
+    PutLe32(&head[kHdrFirstFile], uint32_t(firstFile));
+    for (const auto& f : cab.files) {
+        const CabEntry& e = entries[f.entry];
+        AppendLe32(head, uint32_t(e.size));
+        AppendLe32(head, f.folderOffset);
+        AppendLe16(head, f.folderField);
+        AppendLe16(head, e.date);
+        AppendLe16(head, e.time);
+        AppendLe16(head, e.attribs);
+        AppendString(head, e.storedName);
+    }
+    total = at;
+    return head;
+}
+
+// Copies a cabinet's data blocks from the spool behind its head.
+bool CopyBlocks(std::FILE* spool, const CabOptions& options, const CabOut& cab, OutputFile& out, Sha1& sha,
+                std::string& error) {
+    Bytes data;
+    for (const auto& pieces : cab.folders) {
+        for (const Piece& p : pieces) {
+            data.resize(kDataHeaderBytes + p.cb);
+            PutLe16(&data[kDataCompressedSize], p.cb);
+            PutLe16(&data[kDataUncompressedSize], p.ucb);
+            if (fseeko(spool, off_t(p.spoolOffset), SEEK_SET) != 0 ||
+                std::fread(&data[kDataHeaderBytes], 1, p.cb, spool) != p.cb) {
+                error = "cannot read back " + PathText(options.spool);
+                return false;
+            }
+            PutLe32(&data[0], CabChecksum(&data[kDataCompressedSize], 4,
+                                          CabChecksum(&data[kDataHeaderBytes], p.cb, 0)));
+            if (!out.Write(data.data(), data.size(), error)) return false;
+            sha.Update(data.data(), data.size());
+        }
+    }
+    return true;
+}
+
+// Writes the planned cabinets under temporary names, each closed once written
+// so that a set of hundreds of parts never holds hundreds of files open, and
+// renames them all only when every one is complete.
 bool EmitCabinets(const std::vector<CabEntry>& entries, const CabOptions& options, const std::vector<CabOut>& cabs,
                   std::vector<CabinetWritten>& written, std::string& error) {
     UniqueFile in(std::fopen(options.spool.c_str(), "rb"));
@@ -251,74 +322,37 @@ bool EmitCabinets(const std::vector<CabEntry>& entries, const CabOptions& option
         return false;
     }
     std::vector<std::unique_ptr<OutputFile>> outputs;
-    Bytes data;
     for (unsigned k = 0; k < cabs.size(); ++k) {
-        const CabOut& cab = cabs[k];
-        bool prev = k > 0, next = k + 1 < cabs.size();
-        Bytes head(kHeaderBytes, 0);
-        std::memcpy(head.data(), "TAVO", 4);
-        head[24] = 3;  // format version 1.3
-        head[25] = 1;
-        PutLe16(&head[26], uint16_t(cab.folders.size()));
-        PutLe16(&head[28], uint16_t(cab.files.size()));
-        PutLe16(&head[30], uint16_t((prev ? kFlagPrev : 0) | (next ? kFlagNext : 0)));
-        PutLe16(&head[32], options.setId);
-        PutLe16(&head[34], uint16_t(k));
-        if (prev) {
-            AppendString(head, options.cabinetName(k - 1));
-            AppendString(head, "");
-        }
-        if (next) {
-            AppendString(head, options.cabinetName(k + 1));
-            AppendString(head, "");
-        }
-        uint64_t filesBytes = 0;
-        for (const auto& f : cab.files) filesBytes += FileBytes(entries[f.entry]);
-        uint64_t coffFiles = head.size() + 8 * cab.folders.size();
-        uint64_t at = coffFiles + filesBytes;
-        for (const auto& pieces : cab.folders) {
-            AppendLe32(head, uint32_t(at));
-            AppendLe16(head, uint16_t(pieces.size()));
-            AppendLe16(head, kTypeMszip);
-            for (const Piece& p : pieces) at += 8 + p.cb;
-        }
-        PutLe32(&head[8], uint32_t(at));
-        PutLe32(&head[16], uint32_t(coffFiles));
-        for (const auto& f : cab.files) {
-            const CabEntry& e = entries[f.entry];
-            AppendLe32(head, uint32_t(e.size));
-            AppendLe32(head, f.folderOffset);
-            AppendLe16(head, f.folderField);
-            AppendLe16(head, e.date);
-            AppendLe16(head, e.time);
-            AppendLe16(head, e.attribs);
-            AppendString(head, e.storedName);
-        }
+        uint64_t total = 0;
+        Bytes head = CabinetHead(entries, options, cabs, k, total);
         auto out = std::make_unique<OutputFile>(options.cabinetPath(k));
         if (!out->Open(error) || !out->Write(head.data(), head.size(), error)) return false;
         Sha1 sha;
         sha.Update(head.data(), head.size());
-        for (const auto& pieces : cab.folders) {
-            for (const Piece& p : pieces) {
-                data.resize(8 + p.cb);
-                PutLe16(&data[4], p.cb);
-                PutLe16(&data[6], p.ucb);
-                if (fseeko(in.get(), off_t(p.spoolOffset), SEEK_SET) != 0 ||
-                    std::fread(&data[8], 1, p.cb, in.get()) != p.cb) {
-                    error = "cannot read back " + PathText(options.spool);
-                    return false;
-                }
-                PutLe32(&data[0], CabChecksum(&data[4], 4, CabChecksum(&data[8], p.cb, 0)));
-                if (!out->Write(data.data(), data.size(), error)) return false;
-                sha.Update(data.data(), data.size());
-            }
-        }
-        written.push_back({out->Target(), at, ToHex(sha.Finish())});
+        if (!CopyBlocks(in.get(), options, cabs[k], *out, sha, error) || !out->Close(error)) return false;
+        written.push_back({out->Target(), total, ToHex(sha.Finish())});
         outputs.push_back(std::move(out));
     }
+    // Until the caller keeps them, finished cabinets go with an interrupted build.
+    for (auto& out : outputs) RemoveOnInterrupt(out->Target());
     for (auto& out : outputs)
         if (!out->Commit(error)) return false;
     return true;
+}
+
+// The part size that would have kept a set within the allowed count: the
+// planned bytes spread over that many parts, plus one part's fixed overhead
+// and a margin for the space a cut leaves unused.
+uint64_t SmallestPartSize(const std::vector<CabEntry>& entries, const CabOptions& options,
+                          const std::vector<CabOut>& cabs) {
+    uint64_t all = 0, total = 0;
+    for (unsigned k = 0; k < cabs.size(); ++k) {
+        CabinetHead(entries, options, cabs, k, total);
+        all += total;
+    }
+    uint64_t perPart = (all + options.maxCabinets - 1) / options.maxCabinets;
+    uint64_t overhead = kHeaderBytes + NameBytes(options, 1, true, true);
+    return perPart + perPart / 32 + overhead;
 }
 
 struct SpoolRemover {
@@ -357,16 +391,16 @@ bool PlanSingle(const std::vector<CabEntry>& entries, const CabOptions& options,
         std::vector<Piece> pieces;
         for (const Block& b : c.blocks) {
             pieces.push_back({spoolSize + b.spoolOffset, b.cb, b.ucb});
-            cabSize += 8 + b.cb;
+            cabSize += kDataHeaderBytes + b.cb;
         }
         for (size_t i = f.firstEntry; i < f.endEntry; ++i) {
             cab.files.push_back({i, uint32_t(f.starts[i - f.firstEntry]), uint16_t(done)});
             cabSize += FileBytes(entries[i]);
         }
         cab.folders.push_back(std::move(pieces));
-        cabSize += 8;
+        cabSize += kFolderEntryBytes;
         ++done;
-        if (cabSize > options.maxCabinetBytes || cab.files.size() > 0xFFFF || cab.folders.size() > 0xFFFF)
+        if (cabSize > options.maxCabinetBytes || cab.files.size() > kMaxEntries || cab.folders.size() > kMaxEntries)
             return stop("the content does not fit one cabinet (at most " + std::to_string(options.maxCabinetBytes) +
                         " bytes and 65,535 files); make a multi-part package ([Package] MultiPartDownload=1 and "
                         "MultipartFileName)");
@@ -382,81 +416,109 @@ bool PlanSingle(const std::vector<CabEntry>& entries, const CabOptions& options,
 // cabinets. A cut splits one data block into a piece that ends the cabinet
 // (uncompressed size 0) and the rest, which opens the next one, as decoders
 // of cabinet sets expect. So only that one file ever runs across a cut.
-bool PlanSet(const std::vector<CabEntry>& entries, const CabOptions& options, OutputFile& spool,
-             std::vector<CabOut>& cabs, std::string& error) {
-    const uint64_t max = options.maxCabinetBytes;
-    uint64_t spoolSize = 0, size = 0;
-    auto open = [&]() {
-        unsigned k = unsigned(cabs.size());
-        cabs.emplace_back();
-        size = kHeaderBytes + NameBytes(options, k, k > 0, true);
-    };
-    auto fresh = [&]() { return cabs.back().folders.empty(); };
-    auto spoolIn = [&](const Compressed& c) {
-        if (!spool.Write(c.data.data(), c.data.size(), error)) return false;
-        return true;
-    };
-    open();
-    size_t i = 0;
-    while (i < entries.size()) {
-        if (cabs.back().files.size() >= 0xFFFF) {
-            open();
-            continue;
+class SetPlanner {
+public:
+    SetPlanner(const std::vector<CabEntry>& entries, const CabOptions& options, OutputFile& spool,
+               std::vector<CabOut>& cabs, std::string& error)
+        : entries_(entries), options_(options), spool_(spool), cabs_(cabs), error_(error),
+          max_(options.maxCabinetBytes) {}
+
+    bool Run() {
+        Open();
+        size_t i = 0;
+        while (i < entries_.size()) {
+            if (cabs_.back().files.size() >= kMaxEntries) {
+                Open();
+                continue;
+            }
+            Folder group = Gather(i);
+            if (group.endEntry == i) {
+                int alone = Alone(i, group);
+                if (alone < 0) return false;
+                if (alone == 0) continue;  // a new cabinet was opened; look again
+            }
+            Compressed c = CompressFolder(entries_, group, options_.level, options_.progress);
+            if (!c.error.empty()) {
+                error_ = c.error;
+                return false;
+            }
+            if (!spool_.Write(c.data.data(), c.data.size(), error_)) return false;
+            uint64_t base = spoolSize_;
+            spoolSize_ += c.data.size();
+            if (!Place(group, c, base)) return false;
+            i = group.endEntry;
         }
-        // Gather the files that fit even if they do not compress at all.
+        if (cabs_.size() > 1 && Fresh()) cabs_.pop_back();
+        return true;
+    }
+
+private:
+    void Open() {
+        unsigned k = unsigned(cabs_.size());
+        cabs_.emplace_back();
+        size_ = kHeaderBytes + NameBytes(options_, k, k > 0, true);
+    }
+    bool Fresh() const { return cabs_.back().folders.empty(); }
+
+    // The files from i on that fit the current cabinet even if they do not
+    // compress at all.
+    Folder Gather(size_t i) const {
         Folder group;
         group.firstEntry = group.endEntry = i;
-        uint64_t bound = 8;
-        size_t files = cabs.back().files.size();
-        for (size_t j = i; j < entries.size(); ++j) {
-            const CabEntry& e = entries[j];
-            uint64_t worst = FileBytes(e) + e.size + 15 * ((e.size + kCabBlockBytes - 1) / kCabBlockBytes) + 15;
-            if (size + bound + worst > max || group.bytes + e.size > options.folderTarget || files + 1 > 0xFFFF) break;
+        uint64_t bound = kFolderEntryBytes;
+        size_t files = cabs_.back().files.size();
+        for (size_t j = i; j < entries_.size(); ++j) {
+            const CabEntry& e = entries_[j];
+            uint64_t blocks = (e.size + kCabBlockBytes - 1) / kCabBlockBytes;
+            uint64_t worst = FileBytes(e) + e.size + kWorstBlockOverhead * (blocks + 1);
+            if (size_ + bound + worst > max_ || group.bytes + e.size > options_.folderTarget || files + 1 > kMaxEntries)
+                break;
             bound += worst;
             group.starts.push_back(group.bytes);
             group.bytes += e.size;
             group.endEntry = j + 1;
             ++files;
         }
-        if (group.endEntry == i) {
-            // The next file may not fit. Start a new cabinet first when this one
-            // cannot even take the file's entry and a byte of its data.
-            const CabEntry& e = entries[i];
-            if (!fresh() && size + 8 + FileBytes(e) + 8 + 1 + 9 > max) {
-                open();
-                continue;
-            }
-            if (fresh() && size + 8 + FileBytes(e) + 8 + 1 + 9 > max) {
-                error = "a part of " + std::to_string(max) + " bytes cannot hold the entry of " + e.storedName +
-                        "; use a larger part size";
-                return false;
-            }
-            group.starts.push_back(0);
-            group.bytes = e.size;
-            group.endEntry = i + 1;
-        }
-        Compressed c = CompressFolder(entries, group, options.level, options.progress);
-        if (!c.error.empty()) {
-            error = c.error;
-            return false;
-        }
-        if (!spoolIn(c)) return false;
-        uint64_t base = spoolSize;
-        spoolSize += c.data.size();
+        return group;
+    }
 
+    // File i may not fit: it gets a folder of its own (1), after a new cabinet
+    // when this one cannot even take its entry and one byte of its data (0),
+    // or the part size is too small for it (-1).
+    int Alone(size_t i, Folder& group) {
+        const CabEntry& e = entries_[i];
+        bool tooFull = size_ + kFolderEntryBytes + FileBytes(e) + kSmallestPiece + kSmallestPiece > max_;
+        if (tooFull && !Fresh()) {
+            Open();
+            return 0;
+        }
+        if (tooFull) {
+            error_ = "a part of " + std::to_string(max_) + " bytes cannot hold the entry of " + e.storedName +
+                     "; use a larger part size";
+            return -1;
+        }
+        group.starts.push_back(0);
+        group.bytes = e.size;
+        group.endEntry = i + 1;
+        return 1;
+    }
+
+    // Lays the compressed folder into the current cabinet, cutting it across
+    // as many following cabinets as it needs.
+    bool Place(const Folder& group, const Compressed& c, uint64_t base) {
         bool alone = group.endEntry == group.firstEntry + 1;
         bool fromPrev = false;
         size_t b = 0;
         uint64_t offset = 0, left = 0;  // inside a block that was cut
         while (true) {
-            CabOut& cab = cabs.back();
+            CabOut& cab = cabs_.back();
             uint16_t index = uint16_t(cab.folders.size());
             cab.folders.emplace_back();
-            size += 8;
+            size_ += kFolderEntryBytes;
             size_t firstFile = cab.files.size();
             for (size_t k = group.firstEntry; k < group.endEntry; ++k) {
                 cab.files.push_back({k, uint32_t(group.starts[k - group.firstEntry]), index});
-                size += FileBytes(entries[k]);
+                size_ += FileBytes(entries_[k]);
             }
             bool cut = false;
             for (; b < c.blocks.size(); ++b) {
@@ -465,20 +527,21 @@ bool PlanSet(const std::vector<CabEntry>& entries, const CabOptions& options, Ou
                 uint64_t cb = left ? left : blk.cb;
                 bool lastBlock = b + 1 == c.blocks.size();
                 // Keep room for the next piece unless the folder ends here.
-                if (size + 8 + cb + (lastBlock ? 0 : 9) <= max) {
+                if (size_ + kDataHeaderBytes + cb + (lastBlock ? 0 : kSmallestPiece) <= max_) {
                     cab.folders.back().push_back({start, uint16_t(cb), blk.ucb});
-                    size += 8 + cb;
+                    size_ += kDataHeaderBytes + cb;
                     left = 0;
                     continue;
                 }
-                uint64_t room = max > size + 8 ? max - size - 8 : 0;
+                uint64_t room = max_ > size_ + kDataHeaderBytes ? max_ - size_ - kDataHeaderBytes : 0;
                 uint64_t fits = std::min(room, cb - 1);
                 if (!alone || fits < 1) {
-                    error = "a part of " + std::to_string(max) + " bytes is too small for this content; use a larger part size";
+                    error_ = "a part of " + std::to_string(max_) +
+                             " bytes is too small for this content; use a larger part size";
                     return false;
                 }
                 cab.folders.back().push_back({start, uint16_t(fits), 0});
-                size += 8 + fits;
+                size_ += kDataHeaderBytes + fits;
                 offset = start + fits;
                 left = cb - fits;
                 cut = true;
@@ -488,15 +551,20 @@ bool PlanSet(const std::vector<CabEntry>& entries, const CabOptions& options, Ou
                              : cut           ? kContinuedToNext
                                              : index;
             if (fromPrev || cut) cab.files[firstFile].folderField = field;
-            if (!cut) break;
-            open();
+            if (!cut) return true;
+            Open();
             fromPrev = true;
         }
-        i = group.endEntry;
     }
-    if (cabs.size() > 1 && fresh()) cabs.pop_back();
-    return true;
-}
+
+    const std::vector<CabEntry>& entries_;
+    const CabOptions& options_;
+    OutputFile& spool_;
+    std::vector<CabOut>& cabs_;
+    std::string& error_;
+    const uint64_t max_;
+    uint64_t spoolSize_ = 0, size_ = 0;
+};
 
 }  // namespace
 
@@ -513,11 +581,64 @@ bool WriteCabinets(const std::vector<CabEntry>& entries, const CabOptions& optio
     OutputFile spool(options.spool);
     if (!spool.Open(error)) return false;
     std::vector<CabOut> cabs;
-    bool planned = options.allowSet ? PlanSet(entries, options, spool, cabs, error)
+    bool planned = options.allowSet ? SetPlanner(entries, options, spool, cabs, error).Run()
                                     : PlanSingle(entries, options, spool, cabs, error);
     if (!planned || !spool.Commit(error)) return false;
     SpoolRemover removeSpool{options.spool};
+    if (cabs.size() > options.maxCabinets) {
+        uint64_t smallest = SmallestPartSize(entries, options, cabs);
+        error = "this content needs " + std::to_string(cabs.size()) + " parts of at most " +
+                std::to_string(options.maxCabinetBytes) + " bytes, but the stub finds parts 001 to " +
+                std::to_string(options.maxCabinets) + " only; use --part-size " +
+                std::to_string((smallest + 1023) / 1024) + "K or more";
+        return false;
+    }
     return EmitCabinets(entries, options, cabs, written, error);
+}
+
+}  // namespace zelpack
+
+namespace zelpack {
+
+bool ListCabinet(std::FILE* f, uint64_t offset, uint64_t size, CabListing& listing, std::string& error) {
+    listing = CabListing{};
+    auto read = [&](uint64_t at, Bytes& into, size_t n) {
+        into.resize(n);
+        return at + n <= size && fseeko(f, off_t(offset + at), SEEK_SET) == 0 &&
+               std::fread(into.data(), 1, n, f) == n;
+    };
+    Bytes head;
+    if (!read(0, head, kHeaderBytes) || std::memcmp(&head[kHdrSignature], "TAVO", 4) != 0) {
+        error = "not a package cabinet (no TAVO header)";
+        return false;
+    }
+    listing.setId = GetLe16(&head[kHdrSetId]);
+    listing.index = GetLe16(&head[kHdrIndex]);
+    uint64_t at = GetLe32(&head[kHdrFirstFile]);
+    uint16_t count = GetLe16(&head[kHdrFileCount]);
+    Bytes fixed, name;
+    for (uint16_t i = 0; i < count; ++i) {
+        if (!read(at, fixed, kFileEntryFixedBytes)) {
+            error = "the file entries run past the end of the cabinet";
+            return false;
+        }
+        CabListing::File file;
+        file.size = GetLe32(&fixed[kFileSize]);
+        file.folder = GetLe16(&fixed[kFileFolder]);
+        at += kFileEntryFixedBytes;
+        // Names are short; read generously and stop at the zero.
+        uint64_t room = std::min<uint64_t>(size > at ? size - at : 0, 1024);
+        if (!read(at, name, size_t(room))) name.clear();
+        auto zero = std::find(name.begin(), name.end(), 0);
+        if (zero == name.end()) {
+            error = "a file name runs past the end of the cabinet";
+            return false;
+        }
+        file.name.assign(name.begin(), zero);
+        at += uint64_t(zero - name.begin()) + 1;
+        listing.files.push_back(std::move(file));
+    }
+    return true;
 }
 
 }  // namespace zelpack

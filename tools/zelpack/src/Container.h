@@ -50,6 +50,7 @@ struct PackageInfo {
     uint32_t payloadStart = 0;
     std::vector<RecordInfo> records;
     uint64_t trailingBytes = 0;  // bytes after the last record (a signature, say)
+    uint32_t signatureOffset = 0, signatureSize = 0;  // the certificate table, when signed
 };
 
 bool InspectPackage(const std::filesystem::path& file, PackageInfo& info, std::string& error);

@@ -1,5 +1,6 @@
 #include "Hash.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace zelpack {
@@ -136,6 +137,22 @@ std::string ToHex(const uint8_t* data, size_t size) {
         text.push_back(digits[data[i] & 15]);
     }
     return text;
+}
+
+}  // namespace zelpack
+
+namespace zelpack {
+
+std::string Sha1OfFile(const std::filesystem::path& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return {};
+    Sha1 sha;
+    uint8_t buffer[1 << 16];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) sha.Update(buffer, n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok ? ToHex(sha.Finish()) : std::string();
 }
 
 }  // namespace zelpack

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,6 +38,9 @@ private:
 };
 
 std::string ToHex(const uint8_t* data, size_t size);
+
+// Lower-case hex SHA-1 of a whole file; empty when it cannot be read.
+std::string Sha1OfFile(const std::filesystem::path& path);
 
 template <size_t N>
 std::string ToHex(const std::array<uint8_t, N>& digest) { return ToHex(digest.data(), N); }

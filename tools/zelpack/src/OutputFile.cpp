@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ByteIo.h"
+#include "Interrupt.h"
 
 namespace zelpack {
 
@@ -17,10 +18,12 @@ OutputFile::~OutputFile() {
     if (!committed_) {
         std::error_code ec;
         std::filesystem::remove(temp_, ec);
+        KeepOnInterrupt(temp_);
     }
 }
 
 bool OutputFile::Open(std::string& error) {
+    RemoveOnInterrupt(temp_);
     file_ = std::fopen(temp_.c_str(), "wb");
     if (!file_) {
         error = "cannot write " + PathText(temp_) + ": " + std::strerror(errno);
@@ -38,13 +41,18 @@ bool OutputFile::Write(const void* data, size_t size, std::string& error) {
     return true;
 }
 
-bool OutputFile::Commit(std::string& error) {
+bool OutputFile::Close(std::string& error) {
     std::FILE* f = file_;
     file_ = nullptr;
-    if (std::fclose(f) != 0) {
+    if (f && std::fclose(f) != 0) {
         error = "cannot write " + PathText(temp_) + ": " + std::strerror(errno);
         return false;
     }
+    return true;
+}
+
+bool OutputFile::Commit(std::string& error) {
+    if (!Close(error)) return false;
     std::error_code ec;
     std::filesystem::rename(temp_, target_, ec);
     if (ec) {
@@ -52,6 +60,7 @@ bool OutputFile::Commit(std::string& error) {
         return false;
     }
     committed_ = true;
+    KeepOnInterrupt(temp_);
     return true;
 }
 

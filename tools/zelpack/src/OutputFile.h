@@ -17,6 +17,9 @@ public:
 
     bool Open(std::string& error);
     bool Write(const void* data, size_t size, std::string& error);
+    // Closes the temporary file; Commit later only renames it. Lets a writer
+    // of many files keep few of them open.
+    bool Close(std::string& error);
     bool Commit(std::string& error);
     const std::filesystem::path& TempPath() const { return temp_; }
     const std::filesystem::path& Target() const { return target_; }

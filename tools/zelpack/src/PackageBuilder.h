@@ -21,6 +21,7 @@ struct BuildOptions {
     unsigned threads = 0;              // 0: one per core
     bool quiet = false;
     bool progress = false;
+    bool strict = false;               // warnings refuse the build too
 };
 
 struct BuildSummary {
@@ -29,7 +30,10 @@ struct BuildSummary {
     uint64_t cabinetBytes = 0;
     uint64_t packageBytes = 0;
     std::vector<std::string> parts;
+    std::vector<std::string> removedParts;  // stale parts of an earlier, larger set
     std::vector<std::string> warnings;
+    std::vector<std::string> errors;        // every refusal; the first is also the error text
+    bool commandLineError = false;          // the refusal is about the command line's own paths
     std::string Text() const;
 };
 
@@ -38,5 +42,9 @@ bool BuildFromFiles(const BuildOptions& options, const std::vector<std::string>&
                     const std::filesystem::path& cabinet, BuildSummary& summary, std::string& error);
 
 bool BuildFromFolder(const BuildOptions& options, BuildSummary& summary, std::string& error);
+
+// Every check of a folder build, without writing anything: false when an
+// error (or, with options.strict, a warning) was found.
+bool CheckFolder(const BuildOptions& options, BuildSummary& summary, std::string& error);
 
 }  // namespace zelpack

@@ -11,6 +11,14 @@ std::string CheckPassword(const std::string& password) {
                " characters, more than the stub's password box takes";
     for (unsigned char c : password)
         if (c < 32 || c > 126) return "the password may hold only printable ASCII characters (letters, digits, punctuation, blank)";
+    // Quiet runs take it as -extractionpassword=TEXT, of which the stub keeps
+    // the text after the last "=", without blanks around it.
+    if (password.find('=') != std::string::npos)
+        return "the password holds \"=\", which -extractionpassword cannot carry (the stub keeps only the text "
+               "after the last \"=\"); choose another password";
+    if (password.front() == ' ' || password.back() == ' ')
+        return "the password begins or ends with a blank, which -extractionpassword cannot carry (the stub trims "
+               "it); choose another password";
     return {};
 }
 

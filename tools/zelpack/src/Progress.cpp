@@ -38,9 +38,12 @@ void Progress::Draw(bool) {
     double mib = double(bytes_) / (1024.0 * 1024.0);
     double rate = seconds > 0 ? mib / seconds : 0;
     unsigned percent = totalBytes_ ? unsigned(100.0 * double(bytes_) / double(totalBytes_)) : 100;
-    std::fprintf(stderr, "\r%s: %3u%%  %.1f / %.1f MiB  %llu / %llu files  %.1f MiB/s   ", label_.c_str(),
-                 percent > 100 ? 100 : percent, mib, double(totalBytes_) / (1024.0 * 1024.0),
-                 (unsigned long long)files_.load(), (unsigned long long)totalFiles_, rate);
+    char files[64] = "";
+    if (totalFiles_)  // packing counts records, not files
+        std::snprintf(files, sizeof files, "  %llu / %llu files", (unsigned long long)files_.load(),
+                      (unsigned long long)totalFiles_);
+    std::fprintf(stderr, "\r%s: %3u%%  %.1f / %.1f MiB%s  %.1f MiB/s   ", label_.c_str(),
+                 percent > 100 ? 100 : percent, mib, double(totalBytes_) / (1024.0 * 1024.0), files, rate);
     std::fflush(stderr);
     drawn_ = true;
 }

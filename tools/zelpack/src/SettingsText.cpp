@@ -136,6 +136,41 @@ void SettingsText::Set(const std::string& section, const std::string& key, const
     lines_.insert(lines_.begin() + long(at), key + "=" + value);
 }
 
+void SettingsText::SetFirst(const std::string& section, const std::string& key, const std::string& value) {
+    size_t h = FindSection(section);
+    if (h == std::string::npos) {
+        Set(section, key, value);
+        return;
+    }
+    size_t first, end;
+    Body(h, first, end);
+    std::string k, v;
+    for (size_t i = end; i-- > first;)
+        if (ParseKeyLine(lines_[i], k, v) && EqualsNoCase(k, key)) lines_.erase(lines_.begin() + long(i));
+    lines_.insert(lines_.begin() + long(h + 1), key + "=" + value);
+}
+
+std::vector<SettingsLine> SettingsText::Lines() const {
+    std::vector<SettingsLine> out;
+    std::string section;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        SettingsLine l;
+        l.number = i + 1;
+        std::string t = Trim(lines_[i]), name;
+        l.text = t;
+        if (t.empty()) l.kind = SettingsLine::kBlank;
+        else if (t[0] == ';') l.kind = SettingsLine::kComment;
+        else if (IsSectionLine(t, name)) {
+            l.kind = SettingsLine::kSection;
+            section = name;
+        } else if (ParseKeyLine(t, l.key, l.value) && !l.key.empty()) l.kind = SettingsLine::kKey;
+        else l.kind = SettingsLine::kOther;
+        l.section = section;
+        out.push_back(std::move(l));
+    }
+    return out;
+}
+
 void SettingsText::ClearSection(const std::string& section) {
     size_t h = FindSection(section);
     if (h == std::string::npos) return;

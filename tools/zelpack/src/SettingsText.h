@@ -11,6 +11,15 @@
 
 namespace zelpack {
 
+// One line of the file as the stub's profile reader sees it.
+struct SettingsLine {
+    enum Kind { kBlank, kComment, kSection, kKey, kOther } kind = kBlank;
+    size_t number = 0;      // 1-based
+    std::string section;    // the section it belongs to ("" before the first)
+    std::string key, value; // kKey only
+    std::string text;       // the line without blanks around it
+};
+
 class SettingsText {
 public:
     static bool Parse(const Bytes& raw, SettingsText& out, std::string& error);
@@ -20,8 +29,13 @@ public:
     // True when the key holds a non-empty value.
     bool IsSet(const std::string& section, const std::string& key) const;
     void Set(const std::string& section, const std::string& key, const std::string& value);
+    // Replaces every occurrence of the key with one line right below the
+    // section header, where a reader of only the section's start still sees it.
+    void SetFirst(const std::string& section, const std::string& key, const std::string& value);
     void ClearSection(const std::string& section);  // drops the keys, keeps the header
     std::vector<std::pair<std::string, std::string>> Keys(const std::string& section) const;
+
+    std::vector<SettingsLine> Lines() const;
 
     Bytes ToUtf16() const;
 
