@@ -3,6 +3,8 @@
 // folder; answers set-number questions for the part-file checks.
 #pragma once
 
+#include "app/ProgressPoster.h"
+#include "app/RunFlags.h"
 #include "cabinet/Error.h"
 #include "framework/Handles.h"
 #include "payload/Initializer.h"
@@ -28,8 +30,6 @@ enum OverwriteAnswerValue {
 // Written by the window thread, read by the worker: atomics so the unlocked
 // hand-over is well defined.
 extern std::atomic<int> OverwriteAnswer;
-// 0 once the user has confirmed cancelling; the engine stops at the next file.
-extern std::atomic<int> ContinueExtraction;
 // Name, without folder, of the file being extracted (for the overwrite
 // dialog and the driver's error messages).
 extern std::wstring CurrentExtractFileName;
@@ -99,9 +99,16 @@ private:
     static int DIAMONDAPI FdiClose(INT_PTR handle);
     static LONG DIAMONDAPI FdiSeek(INT_PTR handle, LONG distance, int origin);
     static INT_PTR DIAMONDAPI FdiNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION info);
+    // A confirmed cancel seen inside a file: recorded as the user's abort,
+    // so that it is reported as a cancel and not as a failed write.
+    bool StopForCancel();
 
     HWND notifyWindow_;
     bool overwriteWithoutAsking_;
+    CProgressPoster progress_;
+    // Set while FDICopy runs: only then does a cancel stop reads and writes.
+    bool extracting_ = false;
+    bool cancelled_ = false;
     std::wstring extractionFolder_;
     std::wstring currentCabinetName_;
     // The next cabinet that the cabinet given to the decoder announces.
@@ -121,5 +128,4 @@ private:
     FdiIsCabinetFn fdiIsCabinet_ = nullptr;
     FdiDestroyFn fdiDestroy_ = nullptr;
     std::map<INT_PTR, LONGLONG> readPositions_;
-    WorkerLogRecord logRecord_;
 };
