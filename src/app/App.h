@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/FinishMessages.h"
+#include "app/RunFlags.h"
 #include "app/RunMode.h"
 #include "app/WorkerThread.h"
 #include "framework/Handles.h"
@@ -15,9 +16,6 @@
 
 class CExtractorCommandOpt;
 
-// Set to 1 by the wizard's and the progress dialog's cancel; read by the
-// payload reader and the clean-up. Written by one thread, read by another.
-extern std::atomic<int> CancelRequested;
 
 struct LogFontSpec {
     int Height = 0;
@@ -32,6 +30,8 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
     int DoMessageBox(const std::wstring& text, UINT type, UINT helpId) override;
+    void OnUnhandledException(const wchar_t* where, const std::wstring& what) override;
+    int ExitAfterException() override;
 
     // Ends the process at once with exitCode after the clean-up. A non-empty
     // message is logged with the source "Quit" (level 0 when levelSelector is
@@ -97,17 +97,19 @@ public:
 private:
     void StartGraphics();
     void StopGraphicsAndWorker();
+    // The worker has ended (it is asked to stop first); nothing of the run
+    // is removed or ended under it.
+    void FinishWorker();
+    void ReleaseTopImage();
     void ShowBox(const std::wstring& text, UINT type);
     bool CreateTavoTempDir();
     void RunFrontEnd(int dispatch);
-    // Copies [Images] key from the working folder into %temp%; returns the
-    // copy's path, or the working-folder path when the copy failed.
-    std::wstring LoadBannerImage(const wchar_t* key);
     void LoadBannerImages();
     int RunPackage(const CExtractorCommandOpt& options);
 
     zel::UniqueModule gdiplus_;
     bool oleStarted_ = false;
+    bool internalError_ = false;
 };
 
 extern CZelSelfExtractorUIApp theApp;
