@@ -54,6 +54,7 @@ std::wstring WithoutTrailingBackslashes(std::wstring path) {
 CZelSelfExtractorUIApp::CZelSelfExtractorUIApp() = default;
 
 void CZelSelfExtractorUIApp::StartGraphics() {
+    if (GdiplusToken != 0) return;
     gdiplus_.reset(zel::LoadSystemLibrary(L"gdiplus.dll"));
     auto startup = ProcAddress<GdiplusStartupFn>(gdiplus_.get(), "GdiplusStartup");
     GdiplusStartupInputV1 input;
@@ -87,7 +88,8 @@ int CZelSelfExtractorUIApp::DoMessageBox(const std::wstring& text, UINT type, UI
 }
 
 BOOL CZelSelfExtractorUIApp::InitInstance() {
-    StartGraphics();                                                           // 1
+    // 1: the graphics library starts with the first window that draws
+    // (RunPackage): a quiet run never loads it.
     CjkUi = IsCjkLanguage(static_cast<LANGID>(theUtil.GetUILanguage())) ? 1 : 0;             // 2
 
     CExtractorCommandOpt options;                                              // 3
@@ -147,6 +149,7 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
     int dispatch = theInitializer.Init(settings);                             // 12
 
     LockSettingsFile();                                                       // 13
+    if (GetRunMode() == ModeFullGui) StartGraphics();
     LoadBannerImages();                                                       // 14
 
     DisplayName = theInitializer.GetDisplayName();                               // 15

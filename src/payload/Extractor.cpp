@@ -257,7 +257,6 @@ int CExtractor::CopyRecord(Source& source, const Header& header, const std::wstr
             Log(0, SystemErrorText(::GetLastError()));
             return -1;
         }
-        ::FlushFileBuffers(target.get());
         if (last || got == 0) break;
         PostProgress();
         ExtractionPause.WaitWhilePaused();  // between written blocks

@@ -25,6 +25,10 @@ def mask(text):
     text = re.sub(r"(START|SUMMARY )\d{14}", r"\1<stamp>", text)
     text = re.sub(r"\{[0-9A-Fa-f]{8}-[0-9A-Fa-f-]{27}\}", "{GUID}", text)
     text = re.sub(r"(\|Date +\|).*", r"\1<date>", text)
+    # The stub's own size, the free space and the system's name.
+    text = re.sub(r"(Space required for Extraction of Setting files: ).*", r"\1<size>", text)
+    text = re.sub(r"(Available space : )[\d.]+( \w+)?", r"\1<free>", text)
+    text = re.sub(r"(\|OSVersion +\|).*", r"\1<os>", text)
     return text
 
 

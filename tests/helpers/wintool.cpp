@@ -68,6 +68,39 @@ int CloseHidden(const wchar_t* title, int seconds, const wchar_t* whenFile) {
     return 1;
 }
 
+struct ProgressReading {
+    HWND window;
+    HWND bar;
+    CRITICAL_SECTION lock;
+    LRESULT lastPos = -1;
+    LRESULT lastRange = -1;
+};
+
+// Several readers ask without a pause, so a question is nearly always
+// waiting and the window answers one between any two of its own messages
+// (sent messages come before posted ones), also between its last progress
+// message and its end.
+DWORD WINAPI ReadProgressLoop(void* param) {
+    auto* r = static_cast<ProgressReading*>(param);
+    while (::IsWindow(r->bar)) {
+        LRESULT range = ::SendMessageW(r->bar, 0x0407 /* PBM_GETRANGE */, FALSE, 0);
+        LRESULT pos = ::SendMessageW(r->bar, 0x0408 /* PBM_GETPOS */, 0, 0);
+        // A bar that went away between the questions answers 0; a range that
+        // changed between them is read again.
+        if (!::IsWindow(r->bar)) break;
+        if (range == 0 || ::SendMessageW(r->bar, 0x0407, FALSE, 0) != range) continue;
+        ::EnterCriticalSection(&r->lock);
+        if (pos != r->lastPos || range != r->lastRange) {
+            std::printf("%ld %ld\n", static_cast<long>(pos), static_cast<long>(range));
+            std::fflush(stdout);
+            r->lastPos = pos;
+            r->lastRange = range;
+        }
+        ::LeaveCriticalSection(&r->lock);
+    }
+    return 0;
+}
+
 int ReadProgress(const wchar_t* title, int seconds) {
     HWND window = nullptr;
     for (int waited = 0; waited < seconds * 50 && window == nullptr; ++waited) {
@@ -75,20 +108,12 @@ int ReadProgress(const wchar_t* title, int seconds) {
         if (window == nullptr) ::Sleep(20);
     }
     if (window == nullptr) return 1;
-    HWND bar = ::GetDlgItem(window, 1045);
-    LRESULT lastPos = -1;
-    LRESULT lastRange = -1;
-    while (::IsWindow(window)) {
-        LRESULT pos = ::SendMessageW(bar, 0x0408 /* PBM_GETPOS */, 0, 0);
-        LRESULT range = ::SendMessageW(bar, 0x0407 /* PBM_GETRANGE */, FALSE, 0);
-        if (pos != lastPos || range != lastRange) {
-            std::printf("%ld %ld\n", static_cast<long>(pos), static_cast<long>(range));
-            std::fflush(stdout);
-            lastPos = pos;
-            lastRange = range;
-        }
-        ::Sleep(10);
-    }
+    ProgressReading reading{window, ::GetDlgItem(window, 1045)};
+    ::InitializeCriticalSection(&reading.lock);
+    HANDLE threads[3];
+    for (HANDLE& t : threads) t = ::CreateThread(nullptr, 0, ReadProgressLoop, &reading, 0, nullptr);
+    ::WaitForMultipleObjects(3, threads, TRUE, INFINITE);
+    for (HANDLE t : threads) ::CloseHandle(t);
     return 0;
 }
 
