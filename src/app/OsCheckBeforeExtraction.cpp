@@ -1,7 +1,7 @@
 // The operating-system question before extraction and the wizard's first
 // language.
 #include "app/App.h"
-#include "app/ExitCodes.h"
+#include "core/ExitCodes.h"
 #include "checks/ExtractorValidator.h"
 #include "checks/OSValidator.h"
 #include "logging/LogFile.h"

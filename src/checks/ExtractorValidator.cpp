@@ -9,8 +9,6 @@
 
 CExtractorValidator theValidator;
 
-void CTavoInitalizer::HandSettingsToValidator() { theValidator.SetSettingsPath(SettingsFilePath); }
-
 int CExtractorValidator::CheckConditions(int languageId) {
     if (CSettingsFile(SettingsPath).GetString(L"Conditions", L"Action1Condition").empty()) return 1;
 

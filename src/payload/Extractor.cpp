@@ -1,7 +1,9 @@
 #include "payload/Extractor.h"
 
-#include "app/App.h"
+#include "core/RunFlags.h"
 #include "framework/Handles.h"
+#include "logging/LogFile.h"
+#include "logging/WorkerLog.h"
 #include "platform/Format.h"
 
 #include <cstdarg>

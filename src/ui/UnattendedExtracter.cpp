@@ -1,14 +1,17 @@
 #include "ui/UnattendedExtracter.h"
 
-#include "app/App.h"
-#include "app/ExitCodes.h"
-#include "app/Messages.h"
+#include "core/ExitCodes.h"
+#include "core/Messages.h"
+#include "core/RunFlags.h"
+#include "framework/WinApp.h"
 #include "cabinet/CabDecompressor.h"
 #include "launch/AutolaunchSequence.h"
 #include "logging/LogFile.h"
+#include "logging/WorkerLog.h"
 #include "payload/ExtractionDriver.h"
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
+#include "ui/RunHost.h"
 
 #include <commctrl.h>
 
@@ -46,8 +49,9 @@ BOOL CUnattendedExtracter::OnInitDialog() {
     HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
     ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    bodyFont_.reset(::CreateFontW(theApp.BodyFont.Height, 0, 0, 0, theApp.BodyFont.Weight, FALSE, FALSE, FALSE,
-                                  ANSI_CHARSET, 0, 0, 0, 0, theApp.BodyFont.Face.c_str()));
+    const LogFontSpec& font = RunHost().DialogBodyFont();
+    bodyFont_.reset(::CreateFontW(font.Height, 0, 0, 0, font.Weight, FALSE, FALSE, FALSE,
+                                  ANSI_CHARSET, 0, 0, 0, 0, font.Face.c_str()));
     ::SendDlgItemMessageW(hwnd, IDC_UNATTENDED_STATUS, WM_SETFONT, reinterpret_cast<WPARAM>(bodyFont_.get()), TRUE);
     g_filteredDialog = hwnd;
     keyFilter_.reset(::SetWindowsHookExW(WH_MSGFILTER, TurnEnterAndEscapeIntoTab, nullptr, ::GetCurrentThreadId()));
@@ -60,11 +64,11 @@ BOOL CUnattendedExtracter::OnInitDialog() {
     ContinueExtraction = 1;
     theLog.LogMessage(8, L"ExtractPath", L" %s", theInitializer.ExtractionPath.c_str());
     counter_.Start();
-    if (!theApp.Worker.Start(hwnd, ExtractPackageThread)) {
+    if (!RunHost().ExtractionWorker().Start(hwnd, ExtractPackageThread)) {
         // Nothing would ever end the dialog.
         theLog.LogMessage(0, L"OnInitDialog", L"The extraction thread could not be created. Error %u",
                           static_cast<unsigned>(::GetLastError()));
-        theApp.SetExitCode(kExitExtractionFailed);
+        RunHost().SetExitCode(kExitExtractionFailed);
         EndDialog(IDABORT);
     }
     return TRUE;
@@ -118,13 +122,13 @@ void CUnattendedExtracter::OnProgress(WPARAM action, LPARAM value) {
 }
 
 void CUnattendedExtracter::OnExtractionFailed() {
-    theApp.SetExitCode(kExitExtractionFailed);
+    RunHost().SetExitCode(kExitExtractionFailed);
     EndDialog(IDOK);
 }
 
 void CUnattendedExtracter::OnExtractionEnded() {
     // A missing cabinet ends the extraction without extracting anything.
-    if (theInitializer.GetFinishStatus() != 0) theApp.SetExitCode(kExitExtractionFailed);
+    if (theInitializer.GetFinishStatus() != 0) RunHost().SetExitCode(kExitExtractionFailed);
     if (theInitializer.IsAutoLaunchEnabled() == 1) {
         ::ShowWindow(Handle(), SW_HIDE);
         HandleLaunchSetup();
@@ -143,12 +147,12 @@ void CUnattendedExtracter::OnClose() {
         CancelRun();
     }
     theLog.LogMessage(8, L"OnClose", L"Extraction paused");
-    theApp.Worker.Pause();
+    RunHost().ExtractionWorker().Pause();
     asking_ = true;
     const int answer = zel::AppMessageBox(GetLangString(113), MB_YESNO);
     asking_ = false;
     if (answer == IDYES) CancelRun();
-    theApp.Worker.Resume();
+    RunHost().ExtractionWorker().Resume();
     const UINT ended = std::exchange(deferredEnd_, 0u);
     if (ended == WM_ZEL_EXTRACTION_ENDED) OnExtractionEnded();
     if (ended == WM_ZEL_EXTRACTION_FAILED) OnExtractionFailed();
@@ -160,5 +164,5 @@ void CUnattendedExtracter::CancelRun() {
     // extracted; Quit waits for it to end.
     RequestExtractionCancel();
     theInitializer.SetFinishStatus(11);
-    theApp.Quit(0, kExitCancelled, std::wstring());
+    RunHost().Quit(0, kExitCancelled, std::wstring());
 }

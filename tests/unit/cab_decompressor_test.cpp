@@ -140,8 +140,8 @@ TEST_F(CabEngineTest, FolderWithoutBackslashGetsFoldersCreatedAndListed) {
         CCabDecompressor engine(nullptr, true);
         ASSERT_EQ(engine.ExtractCabinet(WriteCab({{stored, "alpha"}}), folder), 0) << stored;
         EXPECT_EQ(ReadBytes(folder + L"\\Data\\a.txt"), "alpha") << stored;
-        EXPECT_THAT(theInitializer.ExtractedFolders, testing::ElementsAre(folder, folder + L"\\Data")) << stored;
-        EXPECT_THAT(theInitializer.ExtractedFiles, testing::ElementsAre(folder + L"\\Data\\a.txt")) << stored;
+        EXPECT_THAT(engine.GetRecord().Folders, testing::ElementsAre(folder, folder + L"\\Data")) << stored;
+        EXPECT_THAT(engine.GetRecord().Files, testing::ElementsAre(folder + L"\\Data\\a.txt")) << stored;
         EXPECT_EQ(CurrentExtractFileName, L"a.txt");
     }
 }
@@ -386,12 +386,9 @@ class CabValidateTest : public CabEngineTest, public testing::WithParamInterface
 
 TEST_P(CabValidateTest, NameNumberAndSetMustMatch) {
     const ValidateCase& c = GetParam();
-    uint16_t savedSet = theInitializer.CabinetSetId;
-    theInitializer.CabinetSetId = 4242;
     std::wstring path = dir_.File(c.name);
     WriteBytes(path, MakeCabinet({{"\\a.txt", "x"}}, c.setId, c.index));
-    EXPECT_EQ(CCabDecompressor().ValidateCabinetFile(path), c.valid);
-    theInitializer.CabinetSetId = savedSet;
+    EXPECT_EQ(CCabDecompressor().ValidateCabinetFile(path, 4242), c.valid);
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, CabValidateTest,

@@ -4,7 +4,8 @@
 #pragma once
 
 #include "cabinet/CabDecompressor.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
+#include "core/RunFlags.h"
 #include "framework/Handles.h"
 #include "logging/LogFile.h"
 #include "test_support.h"
@@ -228,10 +229,6 @@ private:
 inline void ResetEngineState() {
     OverwriteAnswer = OverwriteNotAsked;
     ContinueExtraction = 1;
-    theInitializer.OverwriteAllDecided = 0;
-    theInitializer.MultiPartDownload = 0;
-    theInitializer.ExtractedFiles.clear();
-    theInitializer.ExtractedFolders.clear();
 }
 
 }  // namespace cab_test

@@ -1,4 +1,4 @@
-#include "app/ProgressPoster.h"
+#include "core/ProgressPoster.h"
 #include "ui/ProgressCounter.h"
 
 #include <gtest/gtest.h>

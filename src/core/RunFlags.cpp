@@ -1,9 +1,11 @@
-#include "app/RunFlags.h"
+#include "core/RunFlags.h"
 
 #include <windows.h>
 
 std::atomic<int> CancelRequested{0};
 std::atomic<int> ContinueExtraction{1};
+std::atomic<int> LaunchReturned{1};
+std::atomic<int> OverwriteAnswer{OverwriteNotAsked};
 CExtractionPause ExtractionPause;
 
 CExtractionPause::CExtractionPause() : released_(::CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}

@@ -4,7 +4,7 @@
 // ends where one step a message would have left it.
 #pragma once
 
-#include "app/Messages.h"
+#include "core/Messages.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "app/WorkerThread.h"
+#include "framework/WorkerThread.h"
 
-#include "app/RunFlags.h"
+#include "core/RunFlags.h"
 
 #include <process.h>
 
