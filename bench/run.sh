@@ -24,13 +24,15 @@ for a in "$@"; do
   esac
 done
 zelpack=${ZELPACK:-$repo/out/zelpack}
-if [ -z "${STUB:-}" ] && ! "$repo/tools/can-run-32bit"; then
-  echo "bench: this machine cannot run 32-bit programs: timing the x64 stub"
-  STUB=$repo/out/x64/ZelSelfExtractorUI.exe
-fi
 stub=${STUB:-$repo/out/ZelSelfExtractorUI.exe}
 stub_before=${STUB_BEFORE:-}
 shape=${BENCH_SHAPE:-many}
+# Where 32-bit programs cannot run (tools/wine), the x86_64 stub stands in, and
+# the peers run as 64-bit programs too.
+if [ -z "${STUB:-}" ] && ! "$repo/tools/wine" --can-run-32bit; then
+  echo "bench: this machine cannot run 32-bit programs; timing the x86_64 stub" >&2
+  stub=$repo/out/x64/ZelSelfExtractorUI.exe
+fi
 prefix=${BENCH_PREFIX:-$repo/build/bench/wineprefix}
 seed=${BENCH_SEED:-1}
 threads=${BENCH_THREADS:-$(nproc)}
@@ -124,6 +126,7 @@ gcab_b=$(stat -c %s "$work/gcab.cab")
 zel_b=$("$zelpack" inspect "$work/Setup.exe" | sed -n 's/^  WebCab1  kind 100 (package)  size \([0-9]*\) .*/\1/p')
 exe_b=$(stat -c %s "$work/Setup.exe")
 if [ -n "$stub_before" ]; then
+  mkdir -p "$work/before"
   "$zelpack" build "$pkg" -o "$work/before/Setup.exe" --stub "$stub_before" -q --threads "$threads"
 fi
 python3 - "$tree_bytes" "$gcab_s" "$gcab_b" "$zel_s" "$zel_b" "$exe_b" "$threads" <<'PY'

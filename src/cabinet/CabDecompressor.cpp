@@ -553,7 +553,7 @@ INT_PTR CCabDecompressor::CreateNewOutput(const std::wstring& path) {
 INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
     const INT_PTR created = CreateNewOutput(path);
     if (created == -1 && FileExistsAt(path)) {                                         // 1
-        int answer = OverwriteAnswer;
+        int answer = LastOverwriteAnswer();
         if (answer == OverwriteYes || answer == OverwriteNo || !overwriteAllDecided_) answer = AskOverwrite();
         if (answer == OverwriteYesToAll || answer == OverwriteNoToAll) overwriteAllDecided_ = true;
 
@@ -591,9 +591,14 @@ INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
 }
 
 int CCabDecompressor::AskOverwrite() {
-    if (job_.AskOverwrite) return job_.AskOverwrite();
+    if (job_.AskOverwrite) return lastAnswer_ = job_.AskOverwrite();
     SendToWindow(notifyWindow_, WM_ZEL_OVERWRITE_QUESTION, 0, 0);
     return OverwriteAnswer;
+}
+
+int CCabDecompressor::LastOverwriteAnswer() const {
+    // The window keeps its last answer in the shared flag.
+    return job_.AskOverwrite ? lastAnswer_ : OverwriteAnswer.load();
 }
 
 INT_PTR CCabDecompressor::OnCloseFile(PFDINOTIFICATION info) {

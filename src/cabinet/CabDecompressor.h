@@ -116,6 +116,7 @@ private:
     bool StopForCancel();
 
     int AskOverwrite();
+    int LastOverwriteAnswer() const;
 
     HWND notifyWindow_;
     CProgressPoster progress_;
@@ -127,6 +128,8 @@ private:
     ExtractionRecord* record_;
     // Set once the user answered "to all".
     bool overwriteAllDecided_ = false;
+    // The callback's last answer (a window keeps its own in OverwriteAnswer).
+    int lastAnswer_ = -1;
     std::wstring extractionFolder_;
     std::wstring currentCabinetName_;
     // The next cabinet that the cabinet given to the decoder announces.
