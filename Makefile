@@ -42,7 +42,8 @@ demo: build
 
 # Benchmarks against peers (not part of make test); see bench/README.md.
 bench: build
-	bench/run.sh
+	bench/run.sh 1024
+	BENCH_SHAPE=large bench/run.sh 1024
 
 clean:
 	rm -rf $(BUILD) $(OUT)

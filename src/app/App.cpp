@@ -54,6 +54,7 @@ std::wstring WithoutTrailingBackslashes(std::wstring path) {
 CZelSelfExtractorUIApp::CZelSelfExtractorUIApp() = default;
 
 void CZelSelfExtractorUIApp::StartGraphics() {
+    if (GdiplusToken != 0) return;
     gdiplus_.reset(zel::LoadSystemLibrary(L"gdiplus.dll"));
     auto startup = ProcAddress<GdiplusStartupFn>(gdiplus_.get(), "GdiplusStartup");
     GdiplusStartupInputV1 input;
@@ -62,6 +63,16 @@ void CZelSelfExtractorUIApp::StartGraphics() {
 
 void CZelSelfExtractorUIApp::ShowBox(const std::wstring& text, UINT type) {
     if (GetRunMode() == ModeFullGui) zel::AppMessageBox(text, type);
+}
+
+void CZelSelfExtractorUIApp::OnUnhandledException(const wchar_t* where, const std::wstring& what) {
+    internalError_ = true;
+    theLog.LogText(0, L"UnexpectedError", std::wstring(L"Unexpected error in the ") + where + L" : " + what);
+}
+
+int CZelSelfExtractorUIApp::ExitAfterException() {
+    ExitInstance();
+    return kExitInternalError;
 }
 
 int CZelSelfExtractorUIApp::DoMessageBox(const std::wstring& text, UINT type, UINT /*helpId*/) {
@@ -77,21 +88,26 @@ int CZelSelfExtractorUIApp::DoMessageBox(const std::wstring& text, UINT type, UI
 }
 
 BOOL CZelSelfExtractorUIApp::InitInstance() {
-    StartGraphics();                                                           // 1
+    // 1: the graphics library starts with the first window that draws
+    // (RunPackage): a quiet run never loads it.
     CjkUi = IsCjkLanguage(static_cast<LANGID>(theUtil.GetUILanguage())) ? 1 : 0;             // 2
 
     CExtractorCommandOpt options;                                              // 3
     zel::ParseProcessCommandLine(options);
 
-    theInitializer.InitMasterLog(0);                                            // 4
+    // Taken before the master log is started: a second instance appends its
+    // lines to the master log and never removes the running one's. Held for
+    // the whole run.
+    CSingleInstance instance(kSingleInstanceMutexName);
+    const bool anotherInstance = instance.IsAnotherInstanceRunning();
+    theInitializer.InitMasterLog(0, anotherInstance);                           // 4
 
     Silent = options.Silent;                                                   // 5
     Unattended = options.Unattended;
     // The settings pass already needs to know whether it may show a box.
     theInitializer.RunMode = GetRunMode();
 
-    CSingleInstance instance(kSingleInstanceMutexName);                        // 6
-    if (instance.IsAnotherInstanceRunning()) {
+    if (anotherInstance) {                                                     // 6
         ShowBox(GetLangString(105), MB_OK);
         theLog.LogMessage(0, L"InitInstance", L"Another instance is already running.");
         AnotherInstance = 1;
@@ -133,6 +149,7 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
     int dispatch = theInitializer.Init(settings);                             // 12
 
     LockSettingsFile();                                                       // 13
+    if (GetRunMode() == ModeFullGui) StartGraphics();
     LoadBannerImages();                                                       // 14
 
     DisplayName = theInitializer.GetDisplayName();                               // 15
@@ -160,27 +177,18 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
     return dispatch;
 }
 
-std::wstring CZelSelfExtractorUIApp::LoadBannerImage(const wchar_t* key) {
-    std::wstring source = GetImagePath(key);
-    std::wstring name = CUtilPaths::SplitPath(source, 1);
-    wchar_t temp[MAX_PATH] = {};
-    DWORD n = ::GetEnvironmentVariableW(L"temp", temp, MAX_PATH);
-    std::wstring target = std::wstring(temp, n < MAX_PATH ? n : 0) + L"\\" + name;
-    return ::CopyFileW(source.c_str(), target.c_str(), FALSE) ? target : source;
-}
-
 void CZelSelfExtractorUIApp::LoadBannerImages() {
     if (theInitializer.WorkingFolder.empty()) return;
     CSettingsFile settings(theInitializer.SettingsFilePath);
-    // Only a plain file name of the working folder: the copies (or, when a copy
-    // fails, the originals) are deleted at exit, so a name reaching elsewhere
-    // would delete files that are not ours.
+    // The images stay in the run's private working folder, which the run
+    // created and removes: no file of the user's is overwritten or deleted.
+    // Only a plain file name of that folder.
     auto isPlainName = [](const std::wstring& name) {
         return !name.empty() && name.find_first_of(L"\\/:") == std::wstring::npos && name != L"." && name != L"..";
     };
-    if (isPlainName(settings.GetString(L"Images", L"BOTTOMImage"))) BottomImagePath = LoadBannerImage(L"BOTTOMImage");
+    if (isPlainName(settings.GetString(L"Images", L"BOTTOMImage"))) BottomImagePath = GetImagePath(L"BOTTOMImage");
     if (!isPlainName(settings.GetString(L"Images", L"TopImage"))) return;
-    TopImagePath = LoadBannerImage(L"TopImage");
+    TopImagePath = GetImagePath(L"TopImage");
     if (GdiplusToken != 0) TopImage.LoadFromFile(TopImagePath);
 }
 
@@ -235,29 +243,38 @@ std::wstring CZelSelfExtractorUIApp::GetImagePath(const wchar_t* key) {
 }
 
 int CZelSelfExtractorUIApp::ExitInstance() {
+    FinishWorker();
     ReleaseResources();
     DeleteTempFolder();
     StopGraphicsAndWorker();
-    return exitCode_;
+    return internalError_ ? kExitInternalError : exitCode_;
 }
 
 void CZelSelfExtractorUIApp::Quit(int levelSelector, int exitCode, const std::wstring& message) {
     if (!message.empty()) theLog.LogText(levelSelector == -1 ? 0 : 8, L"Quit", message);
+    FinishWorker();
     DeleteTempFolder();
     ReleaseResources();
     StopGraphicsAndWorker();
     std::exit(exitCode);
 }
 
+void CZelSelfExtractorUIApp::FinishWorker() {
+    if (AnotherInstance || !Worker.IsRunning()) return;
+    // Only a cancel or an error ends the run under a running worker: it
+    // stops at its next safe point.
+    ContinueExtraction = 0;
+    Worker.Resume();
+    ::SetEvent(Worker.StopEvent());
+    Worker.WaitForEnd();
+}
+
 void CZelSelfExtractorUIApp::ReleaseResources() {
     UnlockSettingsFile();
     startup_seams::ReleaseWindows(*this);
-    // Before the graphics library stops.
+    // The images live in the working folder, which goes with it; the image
+    // object goes before the graphics library stops.
     TopImage.Reset();
-    for (const std::wstring* path : {&TopImagePath, &BottomImagePath}) {
-        if (!path->empty() && ::GetFileAttributesW(path->c_str()) != INVALID_FILE_ATTRIBUTES)
-            ::DeleteFileW(path->c_str());
-    }
     SetTitle(std::wstring());
     ButtonCaptions.clear();
     theLog.EndLog();
@@ -266,6 +283,8 @@ void CZelSelfExtractorUIApp::ReleaseResources() {
 
 void CZelSelfExtractorUIApp::DeleteTempFolder() {
     UnlockSettingsFile();
+    // The graphics library holds the image file open while it is loaded.
+    TopImage.Reset();
     if (CleanupDone) return;
     CleanupDone = 1;
     if (CancelRequested == 1) DeleteExtractedContents();

@@ -25,6 +25,8 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
     int DoMessageBox(const std::wstring& text, UINT type, UINT helpId) override;
+    void OnUnhandledException(const wchar_t* where, const std::wstring& what) override;
+    int ExitAfterException() override;
 
     // Ends the process at once with exitCode after the clean-up. A non-empty
     // message is logged with the source "Quit" (level 0 when levelSelector is
@@ -91,17 +93,18 @@ public:
 private:
     void StartGraphics();
     void StopGraphicsAndWorker();
+    // The worker has ended (it is asked to stop first); nothing of the run
+    // is removed or ended under it.
+    void FinishWorker();
     void ShowBox(const std::wstring& text, UINT type);
     bool CreateTavoTempDir();
     void RunFrontEnd(int dispatch);
-    // Copies [Images] key from the working folder into %temp%; returns the
-    // copy's path, or the working-folder path when the copy failed.
-    std::wstring LoadBannerImage(const wchar_t* key);
     void LoadBannerImages();
     int RunPackage(const CExtractorCommandOpt& options);
 
     zel::UniqueModule gdiplus_;
     bool oleStarted_ = false;
+    bool internalError_ = false;
 };
 
 extern CZelSelfExtractorUIApp theApp;

@@ -3,6 +3,7 @@
 #include "core/Messages.h"
 #include "core/RunFlags.h"
 #include "logging/LogFile.h"
+#include "logging/WorkerLog.h"
 #include "platform/SystemLibrary.h"
 #include "platform/Util.h"
 
@@ -20,8 +21,22 @@
 std::wstring CurrentExtractFileName;
 
 namespace {
-// The decoder's callbacks carry no context, so they reach the engine here.
-CCabDecompressor* activeEngine = nullptr;
+// The decoder's file callbacks carry no context: each call into the decoder
+// names its engine for its own thread and for its own duration, so a second
+// engine (the part checks, another thread) never takes over the callbacks of
+// a running one.
+thread_local CCabDecompressor* activeEngine = nullptr;
+
+class EngineScope {
+public:
+    explicit EngineScope(CCabDecompressor* engine) : previous_(activeEngine) { activeEngine = engine; }
+    ~EngineScope() { activeEngine = previous_; }
+    EngineScope(const EngineScope&) = delete;
+    EngineScope& operator=(const EngineScope&) = delete;
+
+private:
+    CCabDecompressor* previous_;
+};
 
 constexpr char kPackageSignature[4] = {'T', 'A', 'V', 'O'};
 constexpr char kCabinetSignature[4] = {'M', 'S', 'C', 'F'};
@@ -150,19 +165,20 @@ CCabDecompressor::CCabDecompressor(HWND notifyWindow, bool overwriteWithoutAskin
       }()) {}
 
 CCabDecompressor::CCabDecompressor(HWND notifyWindow, CabinetJob job)
-    : notifyWindow_(notifyWindow), job_(std::move(job)),
+    : notifyWindow_(notifyWindow), progress_(notifyWindow), job_(std::move(job)),
       record_(job_.Record != nullptr ? job_.Record : &ownRecord_) {}
 
 CCabDecompressor::~CCabDecompressor() {
     if (outputHandle_ > 0) CloseFile(outputHandle_);
-    if (context_ != nullptr && fdiDestroy_ != nullptr) fdiDestroy_(context_);
+    if (context_ != nullptr && fdiDestroy_ != nullptr) {
+        EngineScope scope(this);
+        fdiDestroy_(context_);
+    }
     context_ = nullptr;
     module_.reset();
-    if (activeEngine == this) activeEngine = nullptr;
 }
 
 bool CCabDecompressor::Initialise() {
-    activeEngine = this;
     error_.Clear();
     if (context_ != nullptr) return true;
     if (!module_) {
@@ -183,6 +199,7 @@ bool CCabDecompressor::Initialise() {
             return false;
         }
     }
+    EngineScope scope(this);
     context_ = fdiCreate_(FdiAlloc, FdiFree, FdiOpen, FdiRead, FdiWrite, FdiClose, FdiSeek, cpu80386,
                           error_.PlatformRecord());
     if (context_ == nullptr && !error_.HasError()) error_.SetOwnCode(CabCodeNoCabinetDll);
@@ -199,6 +216,7 @@ int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std:
     continuation_ = false;
     keepWriteTime_ = false;
     writeFailed_ = false;
+    cancelled_ = false;
 
     extractionFolder_ = extractionFolder;                                              // 3
     if (extractionFolder_.size() > 1 && extractionFolder_.back() != L'\\') extractionFolder_ += L'\\';
@@ -217,12 +235,14 @@ int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std:
     // A set whose cabinets name each other in a circle would never end.
     std::set<std::wstring> extracted;
     std::wstring name = cabinetName;
+    EngineScope scope(this);
+    extracting_ = true;
     for (;;) {
         extracted.insert(Lower(name));
         cabinetInfoSeen_ = false;
         announcedNextCabinet_.clear();
         std::string nameUtf8 = ToUtf8(name);
-        if (!fdiCopy_(context_, nameUtf8.data(), folderUtf8.data(), 0, FdiNotify, nullptr, nullptr)) break;  // 7
+        if (!fdiCopy_(context_, nameUtf8.data(), folderUtf8.data(), 0, FdiNotify, nullptr, this)) break;  // 7
         // 8: the name the notifications left; when no file ran on into the
         // next cabinet, the next one this cabinet announces, so that a set
         // whose cabinets end on a file boundary is still extracted whole.
@@ -239,13 +259,16 @@ int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std:
         currentCabinetName_ = next;
         name = next;
     }
+    extracting_ = false;
     if (outputHandle_ > 0) CloseFile(outputHandle_);                                   // 9
+    progress_.Flush();
     return error_.HasError() ? GetErrorCode() : 0;                                     // 10
 }
 
 bool CCabDecompressor::ReadCabinetInfo(const std::wstring& path, FDICABINETINFO& info) {
     error_.Clear();
     readPositions_.clear();
+    EngineScope scope(this);
     INT_PTR handle = OpenFile(path, _O_RDONLY | _O_BINARY, true);
     if (handle == -1) return false;
     info = FDICABINETINFO{};
@@ -316,6 +339,9 @@ INT_PTR CCabDecompressor::OpenFile(const std::wstring& path, int flags, bool cab
 }
 
 UINT CCabDecompressor::ReadFile(INT_PTR handle, void* buffer, UINT count) {
+    // Not every decoder stops on a failed write, but none goes on without
+    // its input: a cancel inside a large file ends the decoding here too.
+    if (extracting_ && ExtractionCancelled() && StopForCancel()) return static_cast<UINT>(-1);
     DWORD got = 0;
     if (!::ReadFile(reinterpret_cast<HANDLE>(handle), buffer, count, &got, nullptr)) return static_cast<UINT>(-1);
     auto position = readPositions_.find(handle);
@@ -373,6 +399,10 @@ UINT DIAMONDAPI CCabDecompressor::FdiRead(INT_PTR handle, void* buffer, UINT cou
 }
 
 UINT DIAMONDAPI CCabDecompressor::FdiWrite(INT_PTR handle, void* buffer, UINT count) {
+    // Between written blocks: a safe point to pause and to see a cancel.
+    ExtractionPause.WaitWhilePaused();
+    if (activeEngine != nullptr && activeEngine->extracting_ && ExtractionCancelled() && activeEngine->StopForCancel())
+        return static_cast<UINT>(-1);
     DWORD written = 0;
     if (::WriteFile(reinterpret_cast<HANDLE>(handle), buffer, count, &written, nullptr) && written == count)
         return written;
@@ -394,15 +424,25 @@ LONG DIAMONDAPI CCabDecompressor::FdiSeek(INT_PTR handle, LONG distance, int ori
 
 // --- notifications -----------------------------------------------------------
 
+bool CCabDecompressor::StopForCancel() {
+    if (!cancelled_) {
+        cancelled_ = true;
+        error_.SetOwnCode(CabCodeUserAborted);
+    }
+    return true;
+}
+
 INT_PTR DIAMONDAPI CCabDecompressor::FdiNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION info) {
-    if (activeEngine == nullptr || info == nullptr) return -1;
+    // The engine that started this FDICopy call.
+    auto* engine = info != nullptr ? static_cast<CCabDecompressor*>(info->pv) : nullptr;
+    if (engine == nullptr) return -1;
     try {
         switch (type) {
-            case fdintCABINET_INFO: return activeEngine->OnCabinetInfo(info);
+            case fdintCABINET_INFO: return engine->OnCabinetInfo(info);
             case fdintPARTIAL_FILE: return 0;
-            case fdintCOPY_FILE: return activeEngine->OnCopyFile(info);
-            case fdintCLOSE_FILE_INFO: return activeEngine->OnCloseFile(info);
-            case fdintNEXT_CABINET: return activeEngine->OnNextCabinet(info);
+            case fdintCOPY_FILE: return engine->OnCopyFile(info);
+            case fdintCLOSE_FILE_INFO: return engine->OnCloseFile(info);
+            case fdintNEXT_CABINET: return engine->OnNextCabinet(info);
             default: return 0;
         }
     } catch (...) {
@@ -441,8 +481,9 @@ INT_PTR CCabDecompressor::OnCabinetInfo(PFDINOTIFICATION info) {
 }
 
 INT_PTR CCabDecompressor::OnCopyFile(PFDINOTIFICATION info) {
+    ExtractionPause.WaitWhilePaused();                                                 // between files
     if (ContinueExtraction == 0) {                                                     // 1
-        error_.SetOwnCode(CabCodeUserAborted);
+        StopForCancel();
         return -1;
     }
     std::wstring stored = (info->attribs & _A_NAME_IS_UTF) ? FromUtf8(info->psz1) : FromLatin1(info->psz1);  // 2
@@ -561,6 +602,10 @@ int CCabDecompressor::LastOverwriteAnswer() const {
 }
 
 INT_PTR CCabDecompressor::OnCloseFile(PFDINOTIFICATION info) {
+    if (cancelled_) {
+        CloseFile(info->hf);
+        return FALSE;
+    }
     if (writeFailed_) {
         CloseFile(info->hf);
         LogLine(0, kCallbackSource, L"Failure writing to target file : %s", outputPath_);
@@ -568,7 +613,7 @@ INT_PTR CCabDecompressor::OnCloseFile(PFDINOTIFICATION info) {
         return FALSE;
     }
     ApplyStoredTimeAndAttributes(info->hf, info->date, info->time, info->attribs);
-    SendToWindow(notifyWindow_, WM_ZEL_PROGRESS, 1, 0);
+    progress_.Step();
     return 1;
 }
 
@@ -615,9 +660,6 @@ void CCabDecompressor::LogLine(int level, const wchar_t* source, const std::wstr
         theLog.LogMessage(level, source, format.c_str(), argument.c_str());
         return;
     }
-    logRecord_.Level = level;
-    logRecord_.Source = source;
-    logRecord_.Text = format;
-    logRecord_.Argument = argument;
-    SendToWindow(notifyWindow_, WM_ZEL_LOG_LINE, reinterpret_cast<WPARAM>(&logRecord_), 0);
+    // The worker writes the line itself, exactly as the window would have.
+    WriteLogRecord(LogRecord{level, source, format, argument});
 }

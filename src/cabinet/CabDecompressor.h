@@ -4,9 +4,11 @@
 #pragma once
 
 #include "cabinet/Error.h"
-#include "framework/Handles.h"
 #include "core/ExtractionRecord.h"
 #include "core/Messages.h"
+#include "core/ProgressPoster.h"
+#include "core/RunFlags.h"
+#include "framework/Handles.h"
 
 #include <windows.h>
 
@@ -109,11 +111,18 @@ private:
     static int DIAMONDAPI FdiClose(INT_PTR handle);
     static LONG DIAMONDAPI FdiSeek(INT_PTR handle, LONG distance, int origin);
     static INT_PTR DIAMONDAPI FdiNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION info);
+    // A confirmed cancel seen inside a file: recorded as the user's abort,
+    // so that it is reported as a cancel and not as a failed write.
+    bool StopForCancel();
 
     int AskOverwrite();
     int LastOverwriteAnswer() const;
 
     HWND notifyWindow_;
+    CProgressPoster progress_;
+    // Set while FDICopy runs: only then does a cancel stop reads and writes.
+    bool extracting_ = false;
+    bool cancelled_ = false;
     CabinetJob job_;
     ExtractionRecord ownRecord_;
     ExtractionRecord* record_;
@@ -140,5 +149,4 @@ private:
     FdiIsCabinetFn fdiIsCabinet_ = nullptr;
     FdiDestroyFn fdiDestroy_ = nullptr;
     std::map<INT_PTR, LONGLONG> readPositions_;
-    LogRecord logRecord_;
 };

@@ -12,4 +12,5 @@ enum ExitCode : int {
     kExitCancelled = 6,
     kExitExtractionFailed = 7,
     kExitSetupFailed = 8,
+    kExitInternalError = 9,        // an unexpected error, logged at level 0; the clean-up ran
 };

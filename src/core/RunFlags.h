@@ -25,3 +25,36 @@ enum OverwriteAnswerValue {
 
 // Written by the window that asks, read by the cabinet engine.
 extern std::atomic<int> OverwriteAnswer;
+
+// Pauses the extraction cooperatively: the worker waits at its safe points
+// (between records, between files, between written blocks), where it holds
+// no lock, so the window that paused it can still log, allocate and ask.
+class CExtractionPause {
+public:
+    CExtractionPause();
+    ~CExtractionPause();
+    CExtractionPause(const CExtractionPause&) = delete;
+    CExtractionPause& operator=(const CExtractionPause&) = delete;
+
+    void Pause();
+    void Release();
+    bool IsPaused() const { return paused_.load(std::memory_order_acquire); }
+    // At a safe point of the worker: returns at once unless paused, else when
+    // released. A cancel releases the pause, so the worker then sees it.
+    void WaitWhilePaused() {
+        if (IsPaused()) WaitSlow();
+    }
+
+private:
+    void WaitSlow();
+    std::atomic<bool> paused_{false};
+    void* released_;  // manual-reset event, signalled while not paused
+};
+
+extern CExtractionPause ExtractionPause;
+
+// A confirmed cancel: both flags set and the pause released, so the worker
+// stops at its next safe point.
+void RequestExtractionCancel();
+// The extraction should stop: a cancel was confirmed.
+inline bool ExtractionCancelled() { return CancelRequested.load() != 0 || ContinueExtraction.load() == 0; }

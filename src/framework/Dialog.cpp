@@ -67,6 +67,10 @@ INT_PTR CALLBACK CDialogBase::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
         if (message == WM_NCDESTROY) self->hwnd_ = nullptr;
         return handled;
     } catch (...) {
+        ReportCurrentException(L"window procedure");
+        // The dialog's state is unknown now: end it, so that the run goes on
+        // to its clean-up instead of waiting on a window that may never end.
+        ::EndDialog(hwnd, IDABORT);
         return FALSE;
     }
 }

@@ -37,10 +37,29 @@ int CWinAppBase::Run(HINSTANCE instance) {
         // no message loop follows it.
         InitInstance();
         return ExitInstance();
-    } catch (const std::exception&) {
-        return -1;
+    } catch (...) {
+        ReportCurrentException(L"start-up");
+    }
+    try {
+        return ExitAfterException();
     } catch (...) {
         return -1;
+    }
+}
+
+void ReportCurrentException(const wchar_t* where) {
+    std::wstring what = L"unknown exception";
+    try {
+        if (std::exception_ptr current = std::current_exception()) std::rethrow_exception(current);
+    } catch (const std::exception& e) {
+        const std::string text = e.what();
+        what.assign(text.begin(), text.end());
+    } catch (...) {
+    }
+    if (g_app == nullptr) return;
+    try {
+        g_app->OnUnhandledException(where, what);
+    } catch (...) {
     }
 }
 

@@ -21,6 +21,12 @@ public:
     virtual int ExitInstance() { return exitCode_; }
     // Every message box of the application goes through here.
     virtual int DoMessageBox(const std::wstring& text, UINT type, UINT helpId);
+    // An exception was caught at a boundary (where: "start-up", "window
+    // procedure"); what: its description. The application logs it.
+    virtual void OnUnhandledException(const wchar_t* /*where*/, const std::wstring& /*what*/) {}
+    // After an exception escaped InitInstance: the clean-up still runs and
+    // this is the exit code.
+    virtual int ExitAfterException() { return -1; }
 
     // The body of wWinMain.
     int Run(HINSTANCE instance);
@@ -43,6 +49,10 @@ private:
 
 // The one application object (null before it is constructed).
 CWinAppBase* GetApp();
+
+// Tells the application about an exception a catch-all of the framework
+// stopped; the current exception is described when there is one.
+void ReportCurrentException(const wchar_t* where);
 
 // Shows a message box through the application's DoMessageBox.
 int AppMessageBox(const std::wstring& text, UINT type = MB_OK, UINT helpId = 0);

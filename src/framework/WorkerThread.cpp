@@ -1,12 +1,14 @@
 #include "framework/WorkerThread.h"
 
+#include "core/RunFlags.h"
+
 #include <process.h>
 
 CWorkerThread::CWorkerThread() : stopEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 CWorkerThread::~CWorkerThread() { Stop(); }
 
-void CWorkerThread::Start(HWND window, ThreadProc proc) {
+bool CWorkerThread::Start(HWND window, ThreadProc proc) {
     window_ = window;
     ::ResetEvent(stopEvent_.get());
     Stop();
@@ -15,6 +17,7 @@ void CWorkerThread::Start(HWND window, ThreadProc proc) {
     std::lock_guard<std::mutex> lock(threadLock_);
     thread_.reset(handle);
     threadId_ = handle != nullptr ? id : 0;
+    return handle != nullptr;
 }
 
 bool CWorkerThread::Stop() {
@@ -28,7 +31,8 @@ bool CWorkerThread::Stop() {
     bool timedOut = false;
     if (thread) {
         ::SetEvent(stopEvent_.get());
-        ::ResumeThread(thread.get());
+        // A paused extraction must reach its next safe point to end.
+        ExtractionPause.Release();
         // A worker stopping its own wrapper at its end would only wait for
         // itself until the limit: it is ending anyway.
         if (threadId != ::GetCurrentThreadId())
@@ -43,14 +47,24 @@ bool CWorkerThread::StopAndForget() {
     return Stop();
 }
 
-void CWorkerThread::Suspend() {
-    std::lock_guard<std::mutex> lock(threadLock_);
-    if (thread_) ::SuspendThread(thread_.get());
-}
+void CWorkerThread::Pause() { ExtractionPause.Pause(); }
 
-void CWorkerThread::Resume() {
-    std::lock_guard<std::mutex> lock(threadLock_);
-    if (thread_) ::ResumeThread(thread_.get());
+void CWorkerThread::Resume() { ExtractionPause.Release(); }
+
+void CWorkerThread::WaitForEnd() {
+    zel::UniqueHandle thread;
+    DWORD threadId = 0;
+    {
+        std::lock_guard<std::mutex> lock(threadLock_);
+        thread = std::move(thread_);
+        threadId = std::exchange(threadId_, 0);
+    }
+    if (!thread || threadId == ::GetCurrentThreadId()) return;
+    HANDLE handle = thread.get();
+    while (::MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
 }
 
 void CWorkerThread::WaitAndRelease(DWORD milliseconds) {

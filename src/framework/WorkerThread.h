@@ -24,8 +24,9 @@ public:
     CWorkerThread(const CWorkerThread&) = delete;
     CWorkerThread& operator=(const CWorkerThread&) = delete;
 
-    // Stops an earlier thread first. A creation failure leaves no thread.
-    void Start(HWND window, ThreadProc proc);
+    // Stops an earlier thread first. False when the thread could not be
+    // created (no thread then).
+    bool Start(HWND window, ThreadProc proc);
     // Signals the stop event and waits at most kStopWaitMs; a thread that does
     // not end in time runs on detached, it is never terminated. True when the
     // wait timed out.
@@ -35,7 +36,14 @@ public:
     // At exit: waits at most milliseconds for the thread, then lets go of
     // its handle without stopping it.
     void WaitAndRelease(DWORD milliseconds);
-    void Suspend();
+    // Waits for the thread to end, however long it takes, answering the
+    // messages it sends meanwhile (the overwrite question), then lets go of
+    // its handle. For the ends of the run: the process never exits under a
+    // running worker.
+    void WaitForEnd();
+    // The extraction waits at its next safe point until Resume; never
+    // SuspendThread, which could stop it holding the heap or the log lock.
+    void Pause();
     void Resume();
     void Notify(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -16,8 +16,8 @@ namespace {
 uint16_t g_levelCounters[CLogFile::kLevelCount] = {};
 bool g_levelCountersExist = false;
 
-// The file is opened without sharing; without this lock a second thread's
-// line would fail to open (and be lost) while another line is written.
+// One lock for every writer of the process: lines stay whole and one
+// thread's lines keep their order.
 std::mutex g_fileLock;
 
 constexpr wchar_t kBannerHashes[] = L"##############################";
@@ -67,16 +67,19 @@ std::string ToFileBytes(const std::wstring& text) {
     return bytes;
 }
 
-// One open, seek to the end, write, close. False when the file did not open.
-bool AppendBytes(const std::wstring& path, const std::string& bytes) {
-    if (path.empty()) return false;
-    zel::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    ::SetFilePointer(file.get(), 0, nullptr, FILE_END);
+// Appending only: every write lands at the end of the file, also when
+// another process appends to the same log. Read and write sharing, so that a
+// viewer or a second run can open it while this one writes.
+HANDLE OpenForAppending(const std::wstring& path) {
+    return ::CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
     DWORD written = 0;
-    if (!bytes.empty()) ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    return true;
+    if (bytes.empty()) return true;
+    return ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
 }
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -91,17 +94,6 @@ void CreateFolderChain(const std::wstring& folder) {
     for (size_t pos = folder.find(L'\\', 3); pos != std::wstring::npos; pos = folder.find(L'\\', pos + 1))
         ::CreateDirectoryW(folder.substr(0, pos).c_str(), nullptr);
     ::CreateDirectoryW(folder.c_str(), nullptr);
-}
-
-// Caller holds g_fileLock. One retry after creating the immediate parent
-// folder; a text that still cannot be written is dropped.
-void AppendWithRetry(const std::wstring& path, const std::wstring& text) {
-    std::string bytes = ToFileBytes(text);
-    if (AppendBytes(path, bytes)) return;
-    std::wstring folder = FolderOf(path);
-    if (folder.empty()) return;
-    if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) ::CreateDirectoryW(folder.c_str(), nullptr);
-    AppendBytes(path, bytes);
 }
 
 }  // namespace
@@ -125,11 +117,13 @@ uint16_t CLogFile::LevelCount(int level) {
 
 int CLogFile::DeleteLog() {
     std::lock_guard<std::mutex> lock(g_fileLock);
+    file_.reset();
     return ::DeleteFileW(path_.c_str()) ? 0 : -1;
 }
 
 int CLogFile::InitLog(const std::wstring& path, int level) {
     std::lock_guard<std::mutex> lock(g_fileLock);
+    file_.reset();
     path_ = path;
     logLevel_ = level;
     g_levelCountersExist = true;
@@ -137,6 +131,29 @@ int CLogFile::InitLog(const std::wstring& path, int level) {
 }
 
 bool CLogFile::Filtered(int level) const { return level > logLevel_ && level > 6; }
+
+bool CLogFile::Append(const std::string& bytes) {
+    if (path_.empty()) return false;
+    if (!file_) file_.reset(OpenForAppending(path_));
+    if (file_ && WriteAll(file_.get(), bytes)) return true;
+    // The handle may have gone bad (a vanished folder, a full disk that has
+    // room again): one fresh open and one more try.
+    file_.reset(OpenForAppending(path_));
+    if (file_ && WriteAll(file_.get(), bytes)) return true;
+    file_.reset();
+    return false;
+}
+
+// Caller holds g_fileLock. One retry after creating the immediate parent
+// folder; a text that still cannot be written is dropped.
+void CLogFile::AppendWithRetry(const std::wstring& text) {
+    std::string bytes = ToFileBytes(text);
+    if (Append(bytes)) return;
+    std::wstring folder = FolderOf(path_);
+    if (folder.empty()) return;
+    if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) ::CreateDirectoryW(folder.c_str(), nullptr);
+    Append(bytes);
+}
 
 void CLogFile::LogMessage(int level, const wchar_t* source, const wchar_t* format, ...) {
     if (Filtered(level)) return;
@@ -171,9 +188,9 @@ void CLogFile::WriteLine(int level, const std::wstring& source, const std::wstri
     std::lock_guard<std::mutex> lock(g_fileLock);
     // Counted before the write: a line that cannot be written still counts.
     if (g_levelCountersExist && level >= 0 && level < kLevelCount) ++g_levelCounters[level];
-    if (AppendBytes(path_, ToFileBytes(line)) || !createFoldersOnFailure) return;
+    if (Append(ToFileBytes(line)) || !createFoldersOnFailure) return;
     CreateFolderChain(FolderOf(path_));
-    AppendWithRetry(path_, line);
+    AppendWithRetry(line);
 }
 
 void CLogFile::WriteRaw(const wchar_t* format, ...) {
@@ -186,7 +203,7 @@ void CLogFile::WriteRaw(const wchar_t* format, ...) {
 
 void CLogFile::WriteRawText(const std::wstring& text) {
     std::lock_guard<std::mutex> lock(g_fileLock);
-    AppendWithRetry(path_, text);
+    AppendWithRetry(text);
 }
 
 const wchar_t* CLogFile::GetLevelText(int level) const {

@@ -1,7 +1,11 @@
-// The log writer: one structured line per report, appended with one
-// open-append-close cycle per call, so every line is on disk when the call
-// returns and no handle stays open between calls.
+// The log writer: one structured line per report. Each log file has one
+// handle for as long as the log points at it, opened for appending with read
+// and write sharing (a viewer that holds the file open costs no line); every
+// line is handed to the system when the call returns, so a crash of the
+// process loses nothing already logged.
 #pragma once
+
+#include "framework/Handles.h"
 
 #include <windows.h>
 
@@ -20,6 +24,7 @@ public:
     CLogFile(const CLogFile&) = delete;
     CLogFile& operator=(const CLogFile&) = delete;
 
+    // Closes the log's handle first.
     virtual int DeleteLog();
     virtual int InitLog(const std::wstring& path, int level);
     // printf-style; never pass text from outside as the format: use LogText.
@@ -51,10 +56,15 @@ protected:
 
 private:
     bool Filtered(int level) const;
+    // Caller holds the writers' lock. A failed write reopens the file once
+    // and tries again; false when the bytes could not be written.
+    bool Append(const std::string& bytes);
+    void AppendWithRetry(const std::wstring& text);
     void WriteLine(int level, const std::wstring& source, const std::wstring& message, const wchar_t* separator,
                    bool createFoldersOnFailure);
 
     TimeSource now_ = &LocalNow;
+    zel::UniqueHandle file_;
     static SYSTEMTIME LocalNow();
 };
 

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cmath>
+#include <cwchar>
 #include <cstdio>
 #include <ctime>
 
@@ -26,6 +27,14 @@ std::wstring Format2(const wchar_t* format, const std::wstring& a, const std::ws
 }
 
 bool IsNewLayout() { return theUtil.GetOSMajorVersion() > 5; }
+
+// A name the file system takes as one file name.
+bool IsUsableFileName(const std::wstring& name) {
+    if (name.empty() || name.back() == L'.' || name.back() == L' ') return false;
+    for (wchar_t c : name)
+        if (c < 32 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) return false;
+    return true;
+}
 
 // Readable and writable without creating it: an existing log another
 // process holds fails here.
@@ -81,12 +90,12 @@ std::wstring GetMasterLogPath() {
     return CUtilPaths::ExpandPathVariable(layout);
 }
 
-void OpenMasterLog(int debug) {
+void OpenMasterLog(int debug, bool anotherRun) {
     const int level = debug ? 11 : 9;
     std::wstring path = GetMasterLogPath();
     CUtilPaths::CreateFolderChain(path);
     theLog.InitLog(path, level);
-    if (CUtilPaths::FileExists(path) && theLog.DeleteLog() == -1) {
+    if (!anotherRun && CUtilPaths::FileExists(path) && theLog.DeleteLog() == -1) {
         // Held by someone else: a file of this user's own beside it.
         path = CUtilPaths::UserSpecificPath(path);
         CUtilPaths::CreateFolderChain(path);
@@ -107,6 +116,11 @@ void OpenExtractionLog(const std::wstring& settingsPath, const std::wstring& pac
     if (name.empty()) {
         std::wstring package = !packageName.empty() ? packageName : ini.GetString(L"Package", L"Name");
         name = package.empty() ? L"Package.log" : package + L".log";
+    }
+    // A name no file can have would mean no extraction log at all.
+    if (!IsUsableFileName(name)) {
+        theLog.LogText(1, source, L"The extraction log name is not a valid file name, Package.log is used : " + name);
+        name = L"Package.log";
     }
     const wchar_t* layout = IsNewLayout() ? kLogFolderNew : kLogFolderOld;
     theLog.LogText(8, source, Format2(layout, L"%ALLUSERSPROFILE%", name));

@@ -7,7 +7,9 @@
 
 std::wstring GetMasterLogPath();
 // Opens the master log, or this user's own beside it when another holds it.
-void OpenMasterLog(int debug);
+// A second instance (anotherRun) appends to it: the running instance's lines
+// stay.
+void OpenMasterLog(int debug, bool anotherRun = false);
 // Keeps an earlier extraction log under a dated name and opens a new one,
 // named by [LogFiles] ExtractLogFileName or else the package name.
 void OpenExtractionLog(const std::wstring& settingsPath, const std::wstring& packageName, int debug);

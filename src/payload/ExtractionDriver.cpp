@@ -11,6 +11,7 @@
 #include "checks/OSValidator.h"
 #include "framework/WinApp.h"
 #include "logging/LogFile.h"
+#include "logging/WorkerLog.h"
 #include "payload/Extractor.h"
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
@@ -19,10 +20,14 @@
 #include "platform/Util.h"
 
 #include <cwchar>
+#include <exception>
+#include <string>
 
 namespace {
 constexpr wchar_t kDriverSource[] = L"ExtractPackage";
-constexpr DWORD kPackageBufferSize = 5242880;
+// Larger blocks gain nothing measurable on the cabinet copy and cost memory
+// for the whole run.
+constexpr DWORD kPackageBufferSize = 1 << 20;
 
 std::uint64_t SizeKey(const CSettingsFile& ini, const wchar_t* key, const wchar_t* logSource) {
     std::wstring text = ini.GetString(L"Size", key, L"0");
@@ -101,12 +106,10 @@ int CTavoInitalizer::ValidateAndCheckExtractPath() {
 }
 
 void SendWorkerLog(CWorkerThread& worker, int level, const wchar_t* source, const std::wstring& text) {
-    HWND window = worker.Window();
-    if (window == nullptr) return;
-    // Sent, not posted: the window has written the line when this returns,
-    // so no line is lost or mixed with the next.
-    LogRecord record{level, source, text, std::wstring()};
-    ::SendMessageW(window, WM_ZEL_LOG_LINE, reinterpret_cast<WPARAM>(&record), 0);
+    // Lines of an extraction that has a window; the worker writes them itself
+    // (the log's lock keeps them whole and in order).
+    if (worker.Window() == nullptr) return;
+    WriteLogRecord(LogRecord{level, source, text, std::wstring()});
 }
 
 std::wstring ErrorToMessage(int code, const std::wstring& name) {
@@ -151,8 +154,22 @@ std::wstring ErrorToMessage(int code, const std::wstring& name) {
 }
 
 unsigned __stdcall ExtractPackageThread(void* wrapper) {
-    ExtractPackage(*static_cast<CWorkerThread*>(wrapper));
-    return 0;
+    auto& worker = *static_cast<CWorkerThread*>(wrapper);
+    // Nothing unwinds out of the thread: the window learns of the failure
+    // and the run ends through its normal clean-up.
+    std::string what;
+    try {
+        ExtractPackage(worker);
+        return 0;
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+        what = "unknown exception";
+    }
+    theLog.LogText(0, kDriverSource, L"Unexpected error in the extraction : " + std::wstring(what.begin(), what.end()));
+    theInitializer.SetFinishStatus(-1);
+    worker.Notify(WM_ZEL_EXTRACTION_FAILED, 0, 0);
+    return 1;
 }
 
 void ExtractPackage(CWorkerThread& worker) {

@@ -3,6 +3,7 @@
 #include "core/RunFlags.h"
 #include "framework/Handles.h"
 #include "logging/LogFile.h"
+#include "logging/WorkerLog.h"
 #include "platform/Format.h"
 
 #include <cstdarg>
@@ -107,12 +108,10 @@ void CExtractor::Log(int level, const std::wstring& text) {
         theLog.LogText(level, kSource, text);
         return;
     }
+    // The package pass reports only while it has a window; the worker writes
+    // its lines itself.
     if (Window == nullptr || !::IsWindow(Window)) return;
-    Relay.Level = level;
-    Relay.Source = kSource;
-    Relay.Text = text;
-    Relay.Argument.clear();
-    ::SendMessageW(Window, WM_ZEL_LOG_LINE, reinterpret_cast<WPARAM>(&Relay), 0);
+    WriteLogRecord(LogRecord{level, kSource, text, std::wstring()});
 }
 
 int CExtractor::ExtractFile(const std::wstring& sourcePath, const std::wstring& targetFolder, int wantedKind,
@@ -260,11 +259,12 @@ int CExtractor::CopyRecord(Source& source, const Header& header, const std::wstr
             Log(0, SystemErrorText(::GetLastError()));
             return -1;
         }
-        ::FlushFileBuffers(target.get());
         if (last || got == 0) break;
         PostProgress();
+        ExtractionPause.WaitWhilePaused();  // between written blocks
     }
     Log(8, FormatText(L"Closing file : %s", targetPath.c_str()));
+    ExtractionPause.WaitWhilePaused();  // between records
     return 0;
 }
 

@@ -45,8 +45,6 @@ public:
     int ExtractFile(const std::wstring& source, const std::wstring& targetFolder, int wantedKind, DWORD offset,
                     DWORD bufferSize);
 
-    // The record that carries one log line to the window.
-    LogRecord Relay;
     HWND Window = nullptr;
     int TotalBytes = 0;
 

@@ -26,7 +26,7 @@ std::wstring CTavoInitalizer::GetLangString(int id) const { return ::GetLangStri
 
 void CTavoInitalizer::HandSettingsToValidator() { theValidator.SetSettingsPath(SettingsFilePath); }
 
-void CTavoInitalizer::InitMasterLog(int debug) { OpenMasterLog(debug); }
+void CTavoInitalizer::InitMasterLog(int debug, bool anotherRun) { OpenMasterLog(debug, anotherRun); }
 
 void CTavoInitalizer::CreateExtractionLogFile(const std::wstring& packageName, int debug) {
     OpenExtractionLog(SettingsFilePath, packageName, debug);

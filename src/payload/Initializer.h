@@ -39,7 +39,9 @@ public:
     void SetBufferSize();
 
     // Log files.
-    void InitMasterLog(int debug);
+    // A second instance (anotherRun) appends to the master log: the running
+    // instance's lines stay.
+    void InitMasterLog(int debug, bool anotherRun = false);
     void CreateExtractionLogFile(const std::wstring& packageName, int debug);
     void LogSystemInformation();
 

@@ -30,6 +30,27 @@ LaunchContext CurrentLaunchContext(const std::wstring& checkAdmin) {
 
 }  // namespace
 
+namespace {
+// Waits for the setup while answering messages other threads and processes
+// send to this thread's windows (a setup that sends a message to every
+// window would otherwise wait for us while we wait for it). Posted messages
+// stay queued.
+void WaitAnsweringSentMessages(HANDLE process, DWORD milliseconds) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        DWORD left = INFINITE;
+        if (milliseconds != INFINITE) {
+            DWORD spent = ::GetTickCount() - start;
+            if (spent >= milliseconds) return;
+            left = milliseconds - spent;
+        }
+        if (::MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1) return;
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+}  // namespace
+
 int CUtilLaunch::ShellStart(const std::wstring& program, const std::wstring& parameters, const std::wstring& verb,
                             int wait, unsigned long* startError) {
     if (startError != nullptr) *startError = 0;
@@ -51,7 +72,7 @@ int CUtilLaunch::ShellStart(const std::wstring& program, const std::wstring& par
     // The shell may hand the file to a program that is already running; then
     // there is no process of ours to wait for or ask.
     if (!process) return 0;
-    if (wait != 0) ::WaitForSingleObject(process.get(), wait == 1 ? INFINITE : static_cast<DWORD>(wait));
+    if (wait != 0) WaitAnsweringSentMessages(process.get(), wait == 1 ? INFINITE : static_cast<DWORD>(wait));
     DWORD code = 0;
     if (!::GetExitCodeProcess(process.get(), &code)) return -1;
     return static_cast<int>(code);

@@ -15,31 +15,25 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 namespace {
 constexpr int kIconId = 912;
 
-// Enter and Escape become Tab, so that neither closes the dialog.
+HWND g_filteredDialog = nullptr;
+
+// Enter and Escape become Tab in the dialog, so that neither closes it. The
+// dialog's own windows only: Enter still answers the cancel question.
 LRESULT CALLBACK TurnEnterAndEscapeIntoTab(int code, WPARAM wParam, LPARAM lParam) {
     if (code == MSGF_DIALOGBOX) {
         auto* msg = reinterpret_cast<MSG*>(lParam);
-        if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE))
+        if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE) &&
+            g_filteredDialog != nullptr && ::GetAncestor(msg->hwnd, GA_ROOT) == g_filteredDialog)
             msg->wParam = VK_TAB;
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The worker sends its lines and progress to this window and waits for them:
-// a plain wait for its end would leave it blocked, holding the cabinet open
-// so that the working folder could not be removed.
-void LetWorkerFinish() {
-    RunHost().ExtractionWorker().Resume();
-    const DWORD start = ::GetTickCount();
-    while (RunHost().ExtractionWorker().IsRunning() && ::GetTickCount() - start < CWorkerThread::kStopWaitMs) {
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
-        MSG msg;
-        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
 }  // namespace
 
 CUnattendedExtracter::CUnattendedExtracter(int visible) : CDialogBase(IDD_UNATTENDED, nullptr), visible_(visible) {
@@ -59,6 +53,7 @@ BOOL CUnattendedExtracter::OnInitDialog() {
     bodyFont_.reset(::CreateFontW(font.Height, 0, 0, 0, font.Weight, FALSE, FALSE, FALSE,
                                   ANSI_CHARSET, 0, 0, 0, 0, font.Face.c_str()));
     ::SendDlgItemMessageW(hwnd, IDC_UNATTENDED_STATUS, WM_SETFONT, reinterpret_cast<WPARAM>(bodyFont_.get()), TRUE);
+    g_filteredDialog = hwnd;
     keyFilter_.reset(::SetWindowsHookExW(WH_MSGFILTER, TurnEnterAndEscapeIntoTab, nullptr, ::GetCurrentThreadId()));
     if (visible_) {
         ::SetWindowTextW(hwnd, theInitializer.GetDisplayName().c_str());
@@ -68,8 +63,14 @@ BOOL CUnattendedExtracter::OnInitDialog() {
     }
     ContinueExtraction = 1;
     theLog.LogMessage(8, L"ExtractPath", L" %s", theInitializer.ExtractionPath.c_str());
-    RunHost().ExtractionWorker().Start(hwnd, ExtractPackageThread);
-    counter_ = 1;
+    counter_.Start();
+    if (!RunHost().ExtractionWorker().Start(hwnd, ExtractPackageThread)) {
+        // Nothing would ever end the dialog.
+        theLog.LogMessage(0, L"OnInitDialog", L"The extraction thread could not be created. Error %u",
+                          static_cast<unsigned>(::GetLastError()));
+        RunHost().SetExitCode(kExitExtractionFailed);
+        EndDialog(IDABORT);
+    }
     return TRUE;
 }
 
@@ -95,12 +96,13 @@ BOOL CUnattendedExtracter::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
         result = 1;
         return TRUE;
     case WM_ZEL_EXTRACTION_ENDED:
-        OnExtractionEnded();
-        result = 1;
-        return TRUE;
     case WM_ZEL_EXTRACTION_FAILED:
-        RunHost().SetExitCode(kExitExtractionFailed);
-        EndDialog(IDOK);
+        if (asking_)
+            deferredEnd_ = message;
+        else if (message == WM_ZEL_EXTRACTION_ENDED)
+            OnExtractionEnded();
+        else
+            OnExtractionFailed();
         result = 1;
         return TRUE;
     default:
@@ -109,23 +111,19 @@ BOOL CUnattendedExtracter::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
 }
 
 void CUnattendedExtracter::OnProgress(WPARAM action, LPARAM value) {
+    const CProgressCounter::BarUpdate update = counter_.Apply(action, value);
     HWND bar = ::GetDlgItem(Handle(), IDC_UNATTENDED_PROGRESS);
-    switch (action) {
-    case 1:
-        ++counter_;
-        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(counter_), 0);
-        break;
-    case 2:
-        ::SendMessageW(bar, PBM_SETPOS, 2, 0);
-        break;
-    case 3:
-        ::SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressRangeUpper(counter_, static_cast<int>(value))));
+    if (update.SetPosition) ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(update.Position), 0);
+    if (update.SetRange) {
+        ::SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(0, update.RangeUpper));
         ::SendMessageW(bar, PBM_SETSTEP, 1, 0);
         ::SetDlgItemTextW(Handle(), IDC_UNATTENDED_STATUS, GetLangString(508).c_str());
-        break;
-    default:
-        break;
     }
+}
+
+void CUnattendedExtracter::OnExtractionFailed() {
+    RunHost().SetExitCode(kExitExtractionFailed);
+    EndDialog(IDOK);
 }
 
 void CUnattendedExtracter::OnExtractionEnded() {
@@ -141,17 +139,30 @@ void CUnattendedExtracter::OnExtractionEnded() {
 }
 
 void CUnattendedExtracter::OnClose() {
-    theLog.LogMessage(8, L"OnClose", L"Extraction paused");
-    RunHost().ExtractionWorker().Suspend();
-    if (zel::AppMessageBox(GetLangString(113), MB_YESNO) == IDYES) {
-        CancelRequested = 1;
-        // The engine stops at its next file too, so that nothing is written
-        // while the clean-up removes what was extracted.
-        ContinueExtraction = 0;
-        LetWorkerFinish();
-        RunHost().ExtractionWorker().Stop();
-        theInitializer.SetFinishStatus(11);
-        RunHost().Quit(0, kExitCancelled, std::wstring());
+    if (asking_) return;
+    if (!visible_) {
+        // Nobody can answer a question in a silent run: a close request (a
+        // deployment tool's graceful stop) is a confirmed cancel.
+        theLog.LogMessage(8, L"OnClose", L"Close request in a silent run: extraction cancelled");
+        CancelRun();
     }
+    theLog.LogMessage(8, L"OnClose", L"Extraction paused");
+    RunHost().ExtractionWorker().Pause();
+    asking_ = true;
+    const int answer = zel::AppMessageBox(GetLangString(113), MB_YESNO);
+    asking_ = false;
+    if (answer == IDYES) CancelRun();
     RunHost().ExtractionWorker().Resume();
+    const UINT ended = std::exchange(deferredEnd_, 0u);
+    if (ended == WM_ZEL_EXTRACTION_ENDED) OnExtractionEnded();
+    if (ended == WM_ZEL_EXTRACTION_FAILED) OnExtractionFailed();
+}
+
+void CUnattendedExtracter::CancelRun() {
+    // The worker stops at its next safe point (a record, a file or a written
+    // block), so nothing is written while the clean-up removes what was
+    // extracted; Quit waits for it to end.
+    RequestExtractionCancel();
+    theInitializer.SetFinishStatus(11);
+    RunHost().Quit(0, kExitCancelled, std::wstring());
 }

@@ -5,24 +5,18 @@
 
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
-
-#include <cstdint>
+#include "ui/ProgressCounter.h"
 
 constexpr UINT IDD_UNATTENDED = 921;
 constexpr int IDC_UNATTENDED_PROGRESS = 1045;
 constexpr int IDC_UNATTENDED_STATUS = 1046;
-
-// The progress bar's range after action 3: counter + files, as a 16-bit bound.
-constexpr int ProgressRangeUpper(int counter, int files) {
-    return static_cast<int>(static_cast<std::uint16_t>(counter + files));
-}
 
 class CUnattendedExtracter : public zel::CDialogBase {
 public:
     explicit CUnattendedExtracter(int visible);
     ~CUnattendedExtracter() override;
 
-    int ProgressCounter() const { return counter_; }
+    int ProgressCounter() const { return counter_.Value(); }
 
 protected:
     BOOL OnInitDialog() override;
@@ -33,10 +27,18 @@ protected:
 private:
     void OnProgress(WPARAM action, LPARAM value);
     void OnExtractionEnded();
+    void OnExtractionFailed();
     void OnClose();
+    // The confirmed cancel: the worker stops at its next safe point, the run
+    // ends with exit code 6 after the clean-up.
+    [[noreturn]] void CancelRun();
 
     int visible_;
-    int counter_ = 0;
+    CProgressCounter counter_;
+    // While the cancel question is open, the end of the extraction waits for
+    // the answer (a No handles it afterwards, a Yes cancels anyway).
+    bool asking_ = false;
+    UINT deferredEnd_ = 0;
     zel::UniqueGdiObject bodyFont_;
     zel::UniqueHook keyFilter_;
 };

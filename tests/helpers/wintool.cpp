@@ -17,6 +17,16 @@
 //                                      window of another process once ("class|caption")
 //                                      until STOPFILE exists
 //   wintool hold-file PATH SECONDS     open the file with no sharing, print "held", keep it
+//   wintool view-file PATH SECONDS     open the file for reading with read sharing only, as
+//                                      log viewers do; print "held" or "refused", keep it
+//   wintool close-hidden TITLE SECONDS WHENFILE
+//                                      wait for a window with that caption, visible or not,
+//                                      and for WHENFILE to exist, and post it WM_CLOSE
+//                                      (a deployment tool's graceful stop of a silent run)
+//   wintool read-progress TITLE SECONDS
+//                                      wait for a window with that caption, visible or not,
+//                                      and print its progress bar (id 1045) as "POS RANGE"
+//                                      each time it changes, until the window is gone
 #include <windows.h>
 
 #include <cstdio>
@@ -31,6 +41,79 @@ int HoldMutex(const wchar_t* name, int seconds) {
     std::fflush(stdout);
     ::Sleep(static_cast<DWORD>(seconds) * 1000);
     ::CloseHandle(mutex);
+    return 0;
+}
+
+int ViewFile(const wchar_t* path, int seconds) {
+    HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    std::printf(file == INVALID_HANDLE_VALUE ? "refused\n" : "held\n");
+    std::fflush(stdout);
+    ::Sleep(static_cast<DWORD>(seconds) * 1000);
+    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+    return 0;
+}
+
+int CloseHidden(const wchar_t* title, int seconds, const wchar_t* whenFile) {
+    for (int waited = 0; waited < seconds * 50; ++waited) {
+        HWND window = ::FindWindowW(L"#32770", title);
+        if (window != nullptr && ::GetFileAttributesW(whenFile) != INVALID_FILE_ATTRIBUTES) {
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
+            std::printf("closed\n");
+            std::fflush(stdout);
+            return 0;
+        }
+        ::Sleep(20);
+    }
+    return 1;
+}
+
+struct ProgressReading {
+    HWND window;
+    HWND bar;
+    CRITICAL_SECTION lock;
+    LRESULT lastPos = -1;
+    LRESULT lastRange = -1;
+};
+
+// Several readers ask without a pause, so a question is nearly always
+// waiting and the window answers one between any two of its own messages
+// (sent messages come before posted ones), also between its last progress
+// message and its end.
+DWORD WINAPI ReadProgressLoop(void* param) {
+    auto* r = static_cast<ProgressReading*>(param);
+    while (::IsWindow(r->bar)) {
+        LRESULT range = ::SendMessageW(r->bar, 0x0407 /* PBM_GETRANGE */, FALSE, 0);
+        LRESULT pos = ::SendMessageW(r->bar, 0x0408 /* PBM_GETPOS */, 0, 0);
+        // A bar that went away between the questions answers 0; a range that
+        // changed between them is read again.
+        if (!::IsWindow(r->bar)) break;
+        if (range == 0 || ::SendMessageW(r->bar, 0x0407, FALSE, 0) != range) continue;
+        ::EnterCriticalSection(&r->lock);
+        if (pos != r->lastPos || range != r->lastRange) {
+            std::printf("%ld %ld\n", static_cast<long>(pos), static_cast<long>(range));
+            std::fflush(stdout);
+            r->lastPos = pos;
+            r->lastRange = range;
+        }
+        ::LeaveCriticalSection(&r->lock);
+    }
+    return 0;
+}
+
+int ReadProgress(const wchar_t* title, int seconds) {
+    HWND window = nullptr;
+    for (int waited = 0; waited < seconds * 50 && window == nullptr; ++waited) {
+        window = ::FindWindowW(L"#32770", title);
+        if (window == nullptr) ::Sleep(20);
+    }
+    if (window == nullptr) return 1;
+    ProgressReading reading{window, ::GetDlgItem(window, 1045)};
+    ::InitializeCriticalSection(&reading.lock);
+    HANDLE threads[3];
+    for (HANDLE& t : threads) t = ::CreateThread(nullptr, 0, ReadProgressLoop, &reading, 0, nullptr);
+    ::WaitForMultipleObjects(3, threads, TRUE, INFINITE);
+    for (HANDLE t : threads) ::CloseHandle(t);
     return 0;
 }
 
@@ -197,6 +280,9 @@ int wmain(int argc, wchar_t** argv) {
         return SendClose(argv[2], _wtoi(argv[3]), argc == 5 ? argv[4] : nullptr);
     if (argc == 4 && std::wcscmp(argv[1], L"watch-windows") == 0) return WatchWindows(argv[2], _wtoi(argv[3]));
     if (argc == 4 && std::wcscmp(argv[1], L"hold-file") == 0) return HoldFile(argv[2], _wtoi(argv[3]));
+    if (argc == 4 && std::wcscmp(argv[1], L"view-file") == 0) return ViewFile(argv[2], _wtoi(argv[3]));
+    if (argc == 5 && std::wcscmp(argv[1], L"close-hidden") == 0) return CloseHidden(argv[2], _wtoi(argv[3]), argv[4]);
+    if (argc == 4 && std::wcscmp(argv[1], L"read-progress") == 0) return ReadProgress(argv[2], _wtoi(argv[3]));
     std::fprintf(stderr,
                  "usage: wintool hold-mutex NAME SECONDS | close-box TITLE SECONDS | press-button TITLE BUTTON SECONDS\n"
                  "       | close-window TITLE SECONDS [WHENFILE] | watch-windows STOPFILE SECONDS | load-library PATH\n"

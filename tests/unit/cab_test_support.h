@@ -7,6 +7,7 @@
 #include "core/Messages.h"
 #include "core/RunFlags.h"
 #include "framework/Handles.h"
+#include "logging/LogFile.h"
 #include "test_support.h"
 
 #include <windows.h>
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -119,12 +121,19 @@ inline std::map<std::wstring, std::string> Tree(const std::wstring& folder) {
     return out;
 }
 
-// A hidden window on the test's thread: the engine's SendMessage calls reach
-// it directly. It keeps the log lines, counts files and answers the
-// overwrite question from a list of answers.
+// A hidden window on the test's thread: the engine's sent overwrite question
+// reaches it directly; the progress steps it posts are counted when asked
+// for. It answers the question from a list of answers. While it lives, the
+// log (which the engine writes itself) goes to a file of its own.
 class EngineWindow {
 public:
-    EngineWindow() {
+    struct Line {
+        int Level;  // 0 error, 1 warning, 8 information
+        std::wstring Source;
+        std::wstring Message;
+    };
+
+    EngineWindow() : savedLog_(theLog.GetFilePath()), savedLevel_(theLog.GetLogLevel()) {
         static ATOM atom = [] {
             WNDCLASSW wc = {};
             wc.lpfnWndProc = Proc;
@@ -136,43 +145,84 @@ public:
         hwnd_ = ::CreateWindowW(L"ZelCabTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 ::GetModuleHandleW(nullptr), nullptr);
         ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        theLog.InitLog(logDir_.File(L"engine.log"), 11);
     }
-    ~EngineWindow() { ::DestroyWindow(hwnd_); }
+    ~EngineWindow() {
+        ::DestroyWindow(hwnd_);
+        theLog.InitLog(savedLog_, savedLevel_);
+    }
     HWND Handle() const { return hwnd_; }
 
     std::deque<int> Answers;
     int Questions = 0;
-    int FilesDone = 0;
-    std::vector<LogRecord> Lines;
 
+    // The steps posted so far (each message carries how many).
+    int FilesDone() {
+        MSG msg;
+        while (::PeekMessageW(&msg, hwnd_, WM_ZEL_PROGRESS, WM_ZEL_PROGRESS, PM_REMOVE))
+            if (msg.wParam == 1) filesDone_ += msg.lParam > 0 ? static_cast<int>(msg.lParam) : 1;
+        return filesDone_;
+    }
+
+    std::vector<Line> Lines() const {
+        std::vector<Line> lines;
+        std::string bytes = zel_test::ReadBytes(logDir_.File(L"engine.log"));
+        size_t start = 0;
+        while (start < bytes.size()) {
+            size_t end = bytes.find("\r\n", start);
+            if (end == std::string::npos) end = bytes.size();
+            std::string line = bytes.substr(start, end - start);
+            start = end + 2;
+            size_t bar = line.find(" |", 20);
+            if (line.size() < 21 || bar == std::string::npos) continue;
+            std::string level = line.substr(9, 10);
+            std::string source = line.substr(20, bar - 20);
+            while (!source.empty() && source.back() == ' ') source.pop_back();
+            std::string message = line.substr(bar + 2);
+            lines.push_back({level[0] == 'E' ? 0 : level[0] == 'W' ? 1 : 8, Wide(source), Wide(message)});
+        }
+        return lines;
+    }
+
+    // A line written from format with text in place of its "%s".
     bool HasLine(const std::wstring& format, const std::wstring& text) const {
-        for (const auto& l : Lines)
-            if (l.Text == format && l.Argument == text) return true;
+        std::wstring message = format;
+        size_t at = message.find(L"%s");
+        if (at != std::wstring::npos) message.replace(at, 2, text);
+        for (const Line& l : Lines())
+            if (l.Message == message) return true;
         return false;
     }
 
 private:
+    static std::wstring Wide(const std::string& bytes) {
+        std::wstring out;
+        for (char c : bytes) out += static_cast<wchar_t>(static_cast<unsigned char>(c));
+        return out;
+    }
+
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<EngineWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (self != nullptr) {
-            if (message == WM_ZEL_LOG_LINE) {
-                self->Lines.push_back(*reinterpret_cast<const LogRecord*>(wParam));
-                return 1;
-            }
-            if (message == WM_ZEL_PROGRESS) {
-                self->FilesDone += static_cast<int>(wParam);
-                return 0;
-            }
-            if (message == WM_ZEL_OVERWRITE_QUESTION) {
-                ++self->Questions;
-                OverwriteAnswer = self->Answers.empty() ? OverwriteCancel : self->Answers.front();
-                if (!self->Answers.empty()) self->Answers.pop_front();
-                return 0;
-            }
+        if (self != nullptr && message == WM_ZEL_OVERWRITE_QUESTION) {
+            ++self->Questions;
+            OverwriteAnswer = self->Answers.empty() ? OverwriteCancel : self->Answers.front();
+            if (!self->Answers.empty()) self->Answers.pop_front();
+            if (self->OnQuestion) self->OnQuestion();
+            return 0;
         }
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     }
+
+public:
+    // Runs inside the question, while the engine waits for the answer.
+    std::function<void()> OnQuestion;
+
+private:
+    zel_test::TempDir logDir_;
+    std::wstring savedLog_;
+    int savedLevel_;
     HWND hwnd_ = nullptr;
+    int filesDone_ = 0;
 };
 
 // Resets the process-wide state the engine reads and writes.

@@ -13,6 +13,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -100,56 +101,19 @@ std::vector<Line> ParseLogFile(const std::string& bytes) {
     return lines;
 }
 
-std::vector<LogRecord> g_relayed;
-std::function<void(const LogRecord&)> g_onRelayed;
-
-LRESULT CALLBACK CaptureProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_ZEL_LOG_LINE) {
-        const auto& record = *reinterpret_cast<const LogRecord*>(wParam);
-        g_relayed.push_back(record);
-        if (g_onRelayed) g_onRelayed(record);
-        return 1;
-    }
-    return ::DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-// A hidden message-only window on the test thread: the reader's sends reach
-// it directly, with no message loop.
+// The package pass reports only while it has a window; the lines it writes
+// itself. A hidden message-only window stands in for the progress window.
 class CaptureWindow {
 public:
-    CaptureWindow() {
-        static ATOM atom = [] {
-            WNDCLASSW wc = {};
-            wc.lpfnWndProc = CaptureProc;
-            wc.hInstance = ::GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"ZelExtractorTestCapture";
-            return ::RegisterClassW(&wc);
-        }();
-        (void)atom;
-        hwnd_ = ::CreateWindowExW(0, L"ZelExtractorTestCapture", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  ::GetModuleHandleW(nullptr), nullptr);
-        g_relayed.clear();
-        g_onRelayed = nullptr;
-    }
-    ~CaptureWindow() {
-        ::DestroyWindow(hwnd_);
-        g_onRelayed = nullptr;
-    }
+    CaptureWindow()
+        : hwnd_(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  ::GetModuleHandleW(nullptr), nullptr)) {}
+    ~CaptureWindow() { ::DestroyWindow(hwnd_); }
     HWND get() const { return hwnd_; }
 
 private:
     HWND hwnd_ = nullptr;
 };
-
-std::vector<Line> RelayedLines() {
-    std::vector<Line> lines;
-    for (const LogRecord& r : g_relayed) {
-        EXPECT_EQ(r.Source, L"ExtractFile");
-        EXPECT_TRUE(r.Argument.empty());
-        lines.push_back({theLog.GetLevelText(r.Level), r.Text});
-    }
-    return lines;
-}
 
 std::map<std::wstring, std::string> FilesIn(const std::wstring& folder) {
     std::map<std::wstring, std::string> files;
@@ -289,7 +253,7 @@ TEST_F(ExtractorTest, PayloadTable) {
             CaptureWindow window;
             CExtractor reader(window.get(), 0);
             EXPECT_EQ(reader.ExtractFile(exe, target, c.wantedKind, offset, kBuffer), c.result);
-            lines = RelayedLines();
+            lines = ParseLogFile(ReadBytes(logPath));
             // Skipped records are neither copied nor announced.
             for (const Line& l : lines) {
                 if (l.text.find(L"Extracting file") == 0) {
@@ -344,20 +308,37 @@ TEST_F(ExtractorTest, PackagePassWithoutWindowDropsItsLines) {
     EXPECT_EQ(ReadBytes(dir_.File(L"test.log")), "");
 }
 
-TEST_F(ExtractorTest, CancelStopsTheCopyAtOnce) {
+// Paused, the copy waits after its first written block; a cancel then stops
+// it before the next block is written and before the next record.
+TEST_F(ExtractorTest, PauseHoldsTheCopyAndCancelStopsItAtOnce) {
     WriteBytes(dir_.File(L"Setup.exe"),
                kFakeImage + Payload({{L"first.cab", 100, Pattern(4 * kBuffer, 'f')}, {L"second.cab", 100, "2"}}));
     CaptureWindow window;
-    // The window's cancel arrives while the first file is being copied.
-    g_onRelayed = [](const LogRecord& r) {
-        if (r.Text.find(L"Extracting file") == 0) CancelRequested = 1;
+    ExtractionPause.Pause();
+    int result = -100;
+    std::thread worker([&] {
+        CExtractor reader(window.get(), 0);
+        result = reader.ExtractFile(dir_.File(L"Setup.exe"), target_, kRecordKindPackage,
+                                    static_cast<DWORD>(kFakeImage.size()), kBuffer);
+    });
+    // The reader holds the file without sharing: its size from the folder.
+    auto copied = [&] {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        return ::GetFileAttributesExW((target_ + L"first.cab").c_str(), GetFileExInfoStandard, &data)
+                   ? static_cast<size_t>(data.nFileSizeLow)
+                   : size_t{0};
     };
-    CExtractor reader(window.get(), 0);
-    EXPECT_EQ(reader.ExtractFile(dir_.File(L"Setup.exe"), target_, kRecordKindPackage,
-                                 static_cast<DWORD>(kFakeImage.size()), kBuffer),
-              kExtractCancelled);
-    EXPECT_EQ(FilesIn(target_), (std::map<std::wstring, std::string>{{L"first.cab", ""}}));
-    for (const LogRecord& r : g_relayed) EXPECT_NE(r.Text.find(L"Closing file"), 0u) << "copy went on";
+    for (int i = 0; i < 500 && copied() < kBuffer; ++i) ::Sleep(10);
+    ::Sleep(200);
+    EXPECT_EQ(copied(), kBuffer) << "the copy went on while paused";
+    RequestExtractionCancel();
+    worker.join();
+    ContinueExtraction = 1;
+    EXPECT_EQ(result, kExtractCancelled);
+    EXPECT_EQ(FilesIn(target_), (std::map<std::wstring, std::string>{{L"first.cab", Pattern(kBuffer, 'f')}}));
+    std::string log = ReadBytes(dir_.File(L"test.log"));
+    EXPECT_NE(log.find("Extracting file"), std::string::npos);
+    EXPECT_EQ(log.find("Closing file"), std::string::npos) << "copy went on";
     // The cancel stays visible to the clean-up.
     EXPECT_EQ(CancelRequested, 1);
 }

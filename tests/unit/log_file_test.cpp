@@ -267,3 +267,56 @@ TEST(LogFile, AppendsToExistingFileWithoutTruncating) {
 }
 
 }  // namespace
+
+namespace {
+
+// A viewer that opens the log between two lines without granting write
+// access must not cost the later lines.
+TEST(LogFile, ViewerHoldingTheFileCostsNoLine) {
+    TempDir dir;
+    std::wstring path = dir.File(L"viewed.log");
+    CBuildLogFile log;
+    log.SetTimeSource(&FixedTime);
+    log.InitLog(path, 9);
+    log.LogText(8, L"S", L"before the viewer");
+    for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
+        SCOPED_TRACE(share);
+        zel::UniqueHandle viewer(
+            ::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        log.LogText(8, L"S", L"while the viewer looks");
+    }
+    log.WriteRaw(L"raw\n");
+    const std::string line = "09:05:07|          |S                                   |";
+    EXPECT_EQ(ReadBytes(path), line + "before the viewer\r\n" + line + "while the viewer looks\r\n" + line +
+                                   "while the viewer looks\r\nraw\r\n");
+}
+
+// Two runs writing one log (the master log of a second instance): every line
+// lands at the end, none overwrites another.
+TEST(LogFile, TwoWritersOfOneFileBothAppend) {
+    TempDir dir;
+    std::wstring path = dir.File(L"shared.log");
+    CBuildLogFile first;
+    CBuildLogFile second;
+    first.InitLog(path, 9);
+    second.InitLog(path, 9);
+    first.WriteRaw(L"first 1\n");
+    second.WriteRaw(L"second 1\n");
+    first.WriteRaw(L"first 2\n");
+    second.WriteRaw(L"second 2\n");
+    EXPECT_EQ(ReadBytes(path), "first 1\r\nsecond 1\r\nfirst 2\r\nsecond 2\r\n");
+}
+
+// Pointing the log elsewhere lets go of the old file: it can be removed.
+TEST(LogFile, SwitchingFilesReleasesTheOldOne) {
+    TempDir dir;
+    CBuildLogFile log;
+    log.InitLog(dir.File(L"one.log"), 9);
+    log.WriteRaw(L"x\n");
+    log.InitLog(dir.File(L"two.log"), 9);
+    log.WriteRaw(L"y\n");
+    EXPECT_TRUE(::DeleteFileW(dir.File(L"one.log").c_str()));
+    EXPECT_FALSE(::DeleteFileW(dir.File(L"two.log").c_str())) << "the current log is held open";
+}
+
+}  // namespace

@@ -98,7 +98,7 @@ TEST(WorkerThread, StopOnANeverStartedWrapperOnlyResetsTheEvent) {
     ::SetEvent(worker.StopEvent());
     EXPECT_FALSE(worker.Stop());
     EXPECT_EQ(::WaitForSingleObject(worker.StopEvent(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    worker.Suspend();
+    worker.Pause();
     worker.Resume();
     EXPECT_FALSE(worker.IsRunning());
 }
