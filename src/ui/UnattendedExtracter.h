@@ -31,7 +31,7 @@ private:
     void OnClose();
     // The confirmed cancel: the worker stops at its next safe point, the run
     // ends with exit code 6 after the clean-up.
-    [[noreturn]] void CancelRun();
+    void CancelRun();
 
     int visible_;
     CProgressCounter counter_;
