@@ -8,19 +8,22 @@
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
+#include "platform/FileChecks.h"
 #include "platform/SettingsFile.h"
+#include "platform/Text.h"
 #include "platform/Util.h"
 
 #include <cwchar>
 #include <vector>
+
+using zel::EqualsNoCase;
 
 namespace zel {
 
 bool QueryVolumeFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
     std::wstring folder = path;
     for (;;) {
-        const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) break;
+        if (IsFolder(folder)) break;
         const size_t end = folder.find_last_not_of(L'\\');
         const size_t cut = end == std::wstring::npos ? std::wstring::npos : folder.rfind(L'\\', end);
         if (cut == std::wstring::npos) break;
