@@ -20,7 +20,7 @@
 
 namespace {
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+using zel_test::Narrow;
 
 std::wstring LogTextOf(const std::wstring& path) {
     const std::string bytes = zel_test::ReadBytes(path);
@@ -49,12 +49,9 @@ protected:
         savedLogPath_ = theLog.GetFilePath();
         savedLogLevel_ = theLog.GetLogLevel();
         theLog.InitLog(dir_.File(L"pre.log"), 11);
-        savedValidatorSettings_ = theValidator.GetSettingsPath();
+        savedValidator_ = theValidator;
         savedOs_ = theOSValidator;
-        saved_ = {theInitializer.WorkingFolder, theInitializer.SettingsFilePath, theInitializer.ExtractionPath,
-                  theInitializer.SupportedOSMessage};
-        savedNumbers_ = {theInitializer.SetupLanguage, theInitializer.CommandLineLanguage,
-                         theInitializer.AutoLaunchEnabled, theInitializer.NoOSCheck};
+        saved_ = theInitializer;
         savedApp_ = {theApp.Silent, theApp.Unattended, theApp.OsCheckResult, theApp.OsCheckedBeforeExtraction};
         theInitializer.WorkingFolder = dir_.Path();
         theInitializer.AutoLaunchEnabled = 0;
@@ -62,16 +59,9 @@ protected:
     }
     void TearDown() override {
         theLog.InitLog(savedLogPath_, savedLogLevel_);
-        theValidator.SetSettingsPath(savedValidatorSettings_);
+        theValidator = savedValidator_;
         theOSValidator = savedOs_;
-        theInitializer.WorkingFolder = saved_[0];
-        theInitializer.SettingsFilePath = saved_[1];
-        theInitializer.ExtractionPath = saved_[2];
-        theInitializer.SupportedOSMessage = saved_[3];
-        theInitializer.SetupLanguage = savedNumbers_[0];
-        theInitializer.CommandLineLanguage = savedNumbers_[1];
-        theInitializer.AutoLaunchEnabled = savedNumbers_[2];
-        theInitializer.NoOSCheck = savedNumbers_[3];
+        theInitializer = saved_;
         theApp.Silent = savedApp_[0];
         theApp.Unattended = savedApp_[1];
         theApp.OsCheckResult = savedApp_[2];
@@ -94,10 +84,9 @@ protected:
 private:
     std::wstring savedLogPath_;
     int savedLogLevel_ = 0;
-    std::wstring savedValidatorSettings_;
+    CExtractorValidator savedValidator_;
     COSValidator savedOs_;
-    std::vector<std::wstring> saved_;
-    std::vector<int> savedNumbers_;
+    CTavoInitalizer saved_;
     std::vector<int> savedApp_;
 };
 
