@@ -36,15 +36,6 @@ bool QueryVolumeFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
     return true;
 }
 
-std::wstring SizeText(std::uint64_t bytes) {
-    double value = 0;
-    std::wstring unit;
-    CUtilSystem::ToSizeUnit(static_cast<long long>(bytes), value, unit);
-    wchar_t text[64] = {};
-    _snwprintf(text, 63, L"%.02f %ls", value, unit.c_str());
-    return text;
-}
-
 }  // namespace zel
 
 namespace {

@@ -244,4 +244,13 @@ void ReadProcessorNames(HKEY root, const std::wstring& baseKey, std::list<std::w
     }
 }
 
+std::wstring SizeText(std::uint64_t bytes) {
+    double value = 0;
+    std::wstring unit;
+    CUtilSystem::ToSizeUnit(static_cast<long long>(bytes), value, unit);
+    wchar_t text[64] = {};
+    _snwprintf(text, 63, L"%.02f %ls", value, unit.c_str());
+    return text;
+}
+
 }  // namespace zel

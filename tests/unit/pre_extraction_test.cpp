@@ -10,6 +10,7 @@
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
+#include "platform/UtilSystem.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -178,16 +179,6 @@ TEST_F(PreExtraction, AutolaunchFromTheCommandLine) {
 }
 
 // ---- Space ----
-
-TEST(SizeText, UnitsAreTakenOnlyAboveThem) {
-    EXPECT_EQ(zel::SizeText(1572864), L"1.50 MB");
-    EXPECT_EQ(zel::SizeText(1024), L"1.00 KB");
-    EXPECT_EQ(zel::SizeText(1048576), L"1024.00 KB");
-    EXPECT_EQ(zel::SizeText(1073741824), L"1024.00 MB");
-    EXPECT_EQ(zel::SizeText(1073741825), L"1.00 GB");
-    EXPECT_EQ(zel::SizeText(13421772800ULL), L"12.50 GB");
-    EXPECT_EQ(zel::SizeText(0), L"0.00 KB");
-}
 
 zel::FreeSpaceQuery Bytes(std::uint64_t freeBytes) {
     return [freeBytes](const std::wstring&, std::uint64_t& out) {
