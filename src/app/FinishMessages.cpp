@@ -3,6 +3,7 @@
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
 #include "platform/SettingsFile.h"
+#include "platform/Text.h"
 #include "platform/Util.h"
 
 #include <windows.h>
@@ -15,23 +16,6 @@ constexpr wchar_t kError[] = L"ERROR";
 constexpr wchar_t kSuccess[] = L"SUCCESS";
 constexpr wchar_t kMessageOnFinish[] = L"MessageOnFinish";
 
-std::wstring Lower(std::wstring text) {
-    if (!text.empty()) ::CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
-bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
-    size_t n = std::wcslen(prefix);
-    return text.size() >= n && ::_wcsnicmp(text.c_str(), prefix, n) == 0;
-}
-
-std::wstring Trim(const std::wstring& text) {
-    const wchar_t* blanks = L" \t\r\n\v\f";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::wstring::npos) return std::wstring();
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
 std::wstring LanguageSection() { return std::to_wstring(theInitializer.GetSetupLanguage()); }
 
 }  // namespace
@@ -41,8 +25,8 @@ void CFinishMessages::LoadReturnCodeMessages(const std::wstring& entry) {
     std::map<std::wstring, std::wstring> values;
     theUtil.ReadSection(theInitializer.SettingsFilePath, entry, values, 2048);
     for (const auto& [key, value] : values) {
-        if (value.empty() || !StartsWithNoCase(key, L"ReturnCode_")) continue;
-        ReturnCodeMessages[Lower(entry + L":" + key)] = GetMessageFromLangSection(value, section);
+        if (value.empty() || !zel::StartsWithNoCaseAscii(key, L"ReturnCode_")) continue;
+        ReturnCodeMessages[zel::ToLower(entry + L":" + key)] = GetMessageFromLangSection(value, section);
     }
     if (FinishMessages.count(kMessageOnFinish) == 0) {
         CSettingsFile settings(theInitializer.SettingsFilePath);
@@ -53,14 +37,14 @@ void CFinishMessages::LoadReturnCodeMessages(const std::wstring& entry) {
 std::wstring CFinishMessages::GetMessageFromLangSection(const std::wstring& value, const std::wstring& section) {
     const wchar_t* source = L"GetMessageFromLangSection";
     std::wstring prefix;
-    if (StartsWithNoCase(value, L"error:"))
+    if (zel::StartsWithNoCaseAscii(value, L"error:"))
         prefix = value.substr(0, 6);
-    else if (StartsWithNoCase(value, L"success:"))
+    else if (zel::StartsWithNoCaseAscii(value, L"success:"))
         prefix = value.substr(0, 8);
 
     std::wstring rest = value.substr(prefix.size());
     theLog.LogMessage(8, source, L"Checking message part : %s ", rest.c_str());
-    rest = Trim(rest);
+    rest = zel::Trim(rest);
     if (rest.empty()) {
         theLog.LogMessage(8, source, L"Message part not provided");
         return prefix;
@@ -80,15 +64,15 @@ std::wstring CFinishMessages::GetMessageFromLangSection(const std::wstring& valu
 
 void CFinishMessages::SetFinishMessage(const std::wstring& entry, int code) {
     const wchar_t* source = L"SetFinishMessage";
-    auto found = ReturnCodeMessages.find(Lower(entry + L":ReturnCode_" + std::to_wstring(code)));
+    auto found = ReturnCodeMessages.find(zel::ToLower(entry + L":ReturnCode_" + std::to_wstring(code)));
     if (found == ReturnCodeMessages.end() || found->second.empty()) return;
     const std::wstring& value = found->second;
-    if (StartsWithNoCase(value, L"error:")) {
+    if (zel::StartsWithNoCaseAscii(value, L"error:")) {
         theInitializer.SetFinishStatus(-6);
         std::wstring message = value.substr(6);
         theLog.LogMessage(0, source, L"Error while installation. Message Configuerd : %s", message.c_str());
         FinishMessages[kError] = message;
-    } else if (StartsWithNoCase(value, L"success:")) {
+    } else if (zel::StartsWithNoCaseAscii(value, L"success:")) {
         std::wstring message = value.substr(8);
         theLog.LogMessage(8, source, L"Message Configuerd : %s", message.c_str());
         FinishMessages[kSuccess] = message;

@@ -5,25 +5,11 @@
 #include "platform/SettingsFile.h"
 #include "platform/Util.h"
 
-#include <wincrypt.h>
-
 #include <cwchar>
 
 namespace {
-struct CryptProviderTraits {
-    using type = HCRYPTPROV;
-    static type empty() noexcept { return 0; }
-    static bool valid(type h) noexcept { return h != 0; }
-    static void close(type h) noexcept { ::CryptReleaseContext(h, 0); }
-};
-struct CryptHashTraits {
-    using type = HCRYPTHASH;
-    static type empty() noexcept { return 0; }
-    static bool valid(type h) noexcept { return h != 0; }
-    static void close(type h) noexcept { ::CryptDestroyHash(h); }
-};
-using UniqueCryptProvider = zel::UniqueResource<CryptProviderTraits>;
-using UniqueCryptHash = zel::UniqueResource<CryptHashTraits>;
+using zel::UniqueCryptHash;
+using zel::UniqueCryptProvider;
 
 constexpr wchar_t kNumberFormat[] = L"%03d";
 
@@ -98,15 +84,17 @@ std::wstring CMultiPartValidator::GetPartName(int n) const {
 }
 
 std::wstring CMultiPartValidator::GetValidPartName(std::wstring& failedPath, std::list<std::wstring>& messages) {
-    std::wstring folder = ExeFolder() + L"\\";                                         // 1
+    std::wstring folder = ExeFolder() + L"\\";
     CSettingsFile settings(settingsPath_);
-    std::wstring base = settings.GetString(L"Package", L"MultipartFileName");          // 2
+    std::wstring base = settings.GetString(L"Package", L"MultipartFileName");
 
-    template_ = base + L"." + kNumberFormat;                                           // 3
+    template_ = base + L"." + kNumberFormat;
     std::wstring first = folder + GetPartName(1);
     std::wstring firstByBase = first;
-    bool found = CUtilPaths::FileExists(first) && CCabDecompressor().GetCabinetSetID(first) == setId_;  // 4
-    if (!found) {                                                                      // 5
+    bool found = CUtilPaths::FileExists(first) && CCabDecompressor().GetCabinetSetID(first) == setId_;
+    // A renamed package: the parts carry the program's name less its last five
+    // characters (".exe" and one more), and only a set id is required.
+    if (!found) {
         std::wstring exeName = exePath_;
         if (exeName.empty()) {
             wchar_t self[MAX_PATH] = {};
@@ -117,23 +105,24 @@ std::wstring CMultiPartValidator::GetValidPartName(std::wstring& failedPath, std
         first = folder + GetPartName(1);
         found = CUtilPaths::FileExists(first) && setId_ != 0;
     }
-    if (!found) {                                                                      // 6
+    if (!found) {
         failedPath = firstByBase;
         template_.clear();
         first.clear();
         messages.push_front(L"Multi part File not found : " + firstByBase);
     }
-    firstPartName_ = GetPartName(1);                                                   // 7
+    firstPartName_ = GetPartName(1);
     return first;
 }
 
 int CMultiPartValidator::ValidateParts(std::wstring& failedPath, std::list<std::wstring>& messages) {
-    if (GetValidPartName(failedPath, messages).empty()) return PartMissing;            // 1
+    if (GetValidPartName(failedPath, messages).empty()) return PartMissing;
     std::wstring folder = ExeFolder() + L"\\";
     CSettingsFile settings(settingsPath_);
     int result = PartsValid;
-    for (int n = 1;; ++n) {                                                            // 2
+    for (int n = 1;; ++n) {
         std::wstring key = FormatNumber(n);
+        // The settings list the parts; the first number missing ends the set.
         if (settings.GetString(L"PartFileIno", key.c_str()).empty()) break;
         std::wstring path = folder + GetPartName(n);
         messages.push_front(L"Validating cabinet : " + path);
@@ -162,5 +151,5 @@ int CMultiPartValidator::ValidateParts(std::wstring& failedPath, std::list<std::
             messages.push_front(L"Could not get the file status of the file : " + path);
         }
     }
-    return result;                                                                     // 3
+    return result;
 }

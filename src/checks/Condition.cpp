@@ -4,9 +4,11 @@
 #include "checks/ConditionValidator.h"
 #include "framework/Handles.h"
 #include "logging/LogFile.h"
+#include "platform/FileChecks.h"
 #include "platform/Format.h"
 #include "platform/SettingsFile.h"
 #include "platform/SystemLibrary.h"
+#include "platform/Text.h"
 #include "platform/Util.h"
 
 #include <algorithm>
@@ -14,6 +16,8 @@
 #include <cwchar>
 #include <cwctype>
 #include <vector>
+
+using zel::EqualsNoCase;
 
 namespace {
 
@@ -24,23 +28,7 @@ constexpr wchar_t kActionSource[] = L"CCondition::EvaluateActionConditions";
 constexpr wchar_t kFileVersionSource[] = L"CInstallFile::GetFileVersion()";
 
 
-std::wstring ToUpper(std::wstring text) {
-    if (!text.empty()) ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
-std::wstring ToLower(std::wstring text) {
-    if (!text.empty()) ::CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
-std::wstring Trim(const std::wstring& text, const wchar_t* characters) {
-    size_t first = text.find_first_not_of(characters);
-    if (first == std::wstring::npos) return std::wstring();
-    return text.substr(first, text.find_last_not_of(characters) - first + 1);
-}
-
-std::wstring TrimBlanks(const std::wstring& text) { return Trim(text, L" "); }
+std::wstring TrimBlanks(const std::wstring& text) { return zel::TrimAny(text, L" "); }
 
 // All leading "{" and all trailing "}".
 std::wstring StripBraces(const std::wstring& text) {
@@ -128,58 +116,6 @@ std::wstring EnvironmentValue(const std::wstring& name) {
     return value;
 }
 
-bool FileSearchFinds(const std::wstring& path) {
-    // Longer paths count as not found, whatever is there.
-    if (path.size() > 255) return false;
-    WIN32_FIND_DATAW data;
-    zel::UniqueFindHandle find(::FindFirstFileW(path.c_str(), &data));
-    return find.valid();
-}
-
-// version.dll is not linked: loaded from the system folder on first use.
-struct VersionApi {
-    using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
-    using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
-    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
-
-    zel::UniqueModule module;
-    SizeFn getSize = nullptr;
-    InfoFn getInfo = nullptr;
-    QueryFn query = nullptr;
-
-    VersionApi() : module(zel::LoadSystemLibrary(L"version.dll")) {
-        if (!module) return;
-        getSize = reinterpret_cast<SizeFn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), "GetFileVersionInfoSizeW")));
-        getInfo = reinterpret_cast<InfoFn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), "GetFileVersionInfoW")));
-        query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), "VerQueryValueW")));
-    }
-    bool usable() const { return getSize && getInfo && query; }
-};
-
-const VersionApi& Version() {
-    static const VersionApi api;
-    return api;
-}
-
-// A movable global block, locked while it lives.
-class LockedGlobal {
-public:
-    explicit LockedGlobal(SIZE_T bytes) : handle_(::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-        if (handle_) data_ = ::GlobalLock(handle_);
-    }
-    ~LockedGlobal() {
-        if (data_) ::GlobalUnlock(handle_);
-        if (handle_) ::GlobalFree(handle_);
-    }
-    LockedGlobal(const LockedGlobal&) = delete;
-    LockedGlobal& operator=(const LockedGlobal&) = delete;
-    void* data() const { return data_; }
-
-private:
-    HGLOBAL handle_;
-    void* data_ = nullptr;
-};
-
 // Pieces of a version text: anything before the first digit dropped ("V13"),
 // the first "_" taken as ".", split at ".".
 std::vector<std::wstring> VersionPieces(std::wstring text) {
@@ -201,10 +137,6 @@ bool IsVersionText(const std::wstring& text) {
 std::vector<std::wstring> Words(const std::wstring& text) { return SplitText(text, L' '); }
 
 }  // namespace
-
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() && ToUpper(a) == ToUpper(b);
-}
 
 // ---- Reading the definitions ----
 
@@ -327,12 +259,12 @@ std::wstring CCondition::ExpandFileLocation(const std::wstring& location) {
 }
 
 std::wstring CCondition::GetFileVersion(const std::wstring& path) {
-    const VersionApi& api = Version();
-    if (!api.usable()) return std::wstring();
+    const zel::VersionLibrary& api = zel::VersionDll();
+    if (!api.getSize || !api.getInfo || !api.query) return std::wstring();
     DWORD handle = 0;
     DWORD size = api.getSize(path.c_str(), &handle);
     if (size == 0) return std::wstring();
-    LockedGlobal block(size);
+    zel::LockedGlobal block(size);
     if (!block.data()) {
         theLog.LogMessage(0, kFileVersionSource, L"Not enought memory!");
         return std::wstring();
@@ -397,7 +329,7 @@ int CCondition::ReadRegistryLocation(const std::wstring& location, std::wstring&
 int CCondition::EvaluateFileCondition(const CConditionParts& condition, const std::wstring& op) const {
     const std::wstring path = ExpandFileLocation(condition.Location);
     theLog.LogText(8, kEvaluateSource, L"Finding file : " + path);
-    const bool exists = FileSearchFinds(path);
+    const bool exists = zel::SearchFinds(path);
     if (EqualsNoCase(op, L"{NOTEXIST}")) return !exists;
     if (EqualsNoCase(op, L"{EXIST}") || op == L"{}") return exists;
 
@@ -503,8 +435,8 @@ bool CCondition::IsMessageKeyUsed(const std::wstring& key, const std::wstring& b
 // so its message would mislead.
 bool CCondition::IsNotNegated(const std::wstring& name) const {
     const std::wstring expression =
-        ToLower(CSettingsFile(SettingsPath).GetString(L"Conditions", L"Action1Condition"));
-    const std::wstring lowerName = ToLower(name);
+        zel::ToLower(CSettingsFile(SettingsPath).GetString(L"Conditions", L"Action1Condition"));
+    const std::wstring lowerName = zel::ToLower(name);
 
     // "not ( ... )": any name inside the group is negated.
     for (size_t pos = expression.find(L"not"); pos != std::wstring::npos; pos = expression.find(L"not", pos + 1)) {

@@ -100,6 +100,3 @@ private:
     int EvaluateFileCondition(const CConditionParts& condition, const std::wstring& op) const;
     int EvaluateRegistryCondition(const CConditionParts& condition, const std::wstring& op) const;
 };
-
-// Whether two texts are equal ignoring letter case (ordinal, not linguistic).
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b);

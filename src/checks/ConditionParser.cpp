@@ -1,5 +1,7 @@
 #include "checks/ConditionParser.h"
 
+#include "platform/Text.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -40,10 +42,6 @@ constexpr RewriteRule kRules[] = {
     {L"FORF", L"F"},  {L"TORT", L"T"},  {L"(T)", L"T"},   {L"(F)", L"F"},
 };
 
-std::wstring ToUpper(std::wstring text) {
-    if (!text.empty()) ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
@@ -114,7 +112,7 @@ bool CTavoConditionParser::HasBalancedParentheses(const std::wstring& expression
 
 int CTavoConditionParser::Evaluate(const std::wstring& expression, const std::map<int, int>& results,
                                    std::list<std::wstring>& referenced) const {
-    std::wstring text = ToUpper(expression);
+    std::wstring text = zel::ToUpper(expression);
     if (!HasBalancedParentheses(text)) return -2;
     SubstituteReferences(text, results, referenced);
     RemoveBlanks(text);

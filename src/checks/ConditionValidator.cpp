@@ -1,18 +1,15 @@
 #include "checks/ConditionValidator.h"
 
 #include "platform/SettingsFile.h"
+#include "platform/Text.h"
 
 #include <windows.h>
 
 namespace {
-std::wstring ToLower(std::wstring text) {
-    if (!text.empty()) ::CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
 }  // namespace
 
 std::list<std::wstring> CConditionValidator::ConditionNamesIn(const std::wstring& expression) {
-    const std::wstring text = ToLower(expression);
+    const std::wstring text = zel::ToLower(expression);
     std::list<std::wstring> names;
     size_t pos = 0;
     while ((pos = text.find(L"condition", pos)) != std::wstring::npos) {

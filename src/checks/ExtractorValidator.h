@@ -19,9 +19,6 @@ using FreeSpaceQuery = std::function<bool(const std::wstring& path, std::uint64_
 // path check removes the folders it made, so the target itself may not exist.
 bool QueryVolumeFreeBytes(const std::wstring& path, std::uint64_t& freeBytes);
 
-// "12.50 GB": KB, MB or GB (1024-based), a unit taken only above it.
-std::wstring SizeText(std::uint64_t bytes);
-
 }  // namespace zel
 
 class CExtractorValidator {

@@ -2,6 +2,8 @@
 
 #include "logging/LogFile.h"
 #include "platform/SettingsFile.h"
+#include "platform/SystemLibrary.h"
+#include "platform/Text.h"
 
 COSValidator theOSValidator;
 
@@ -143,11 +145,6 @@ void SetEditionFromProductType(DWORD type, DWORD minor, OsNames& names) {
     }
 }
 
-std::wstring LowerCase(std::wstring text) {
-    if (!text.empty()) ::CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
 }  // namespace
 
 ProcessorKind ClassifyProcessor(WORD architecture) {
@@ -176,17 +173,13 @@ bool GatherOsFacts(OsFacts& facts) {
     using GetNativeSystemInfoFn = void(WINAPI*)(SYSTEM_INFO*);
     using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, DWORD*);
     SYSTEM_INFO system = {};
-    auto getNative = kernel == nullptr ? nullptr
-                                       : reinterpret_cast<GetNativeSystemInfoFn>(reinterpret_cast<void*>(
-                                             ::GetProcAddress(kernel, "GetNativeSystemInfo")));
+    auto getNative = zel::GetProc<GetNativeSystemInfoFn>(kernel, "GetNativeSystemInfo");
     if (getNative != nullptr) getNative(&system);
     else ::GetSystemInfo(&system);
     facts.processorArchitecture = system.wProcessorArchitecture;
 
     if (facts.major == 6) {
-        auto getProductInfo = kernel == nullptr ? nullptr
-                                                : reinterpret_cast<GetProductInfoFn>(reinterpret_cast<void*>(
-                                                      ::GetProcAddress(kernel, "GetProductInfo")));
+        auto getProductInfo = zel::GetProc<GetProductInfoFn>(kernel, "GetProductInfo");
         facts.productInfoAvailable = getProductInfo != nullptr;
         DWORD type = 0;
         if (getProductInfo != nullptr && getProductInfo(facts.major, facts.minor, 0, 0, &type))
@@ -284,8 +277,8 @@ int COSValidator::OSVersionFromFacts(const zel::OsFacts* facts, int logOnly) {
     theLog.LogText(8, L"OSVersion", L"Operating System Edition : " + EditionName);
     theLog.LogText(8, L"OSVersion", L"Operating System ServicePack : " + ServicePackText);
 
-    FriendlyName = zel::LowerCase(FriendlyName);
-    VersionToken = zel::LowerCase(VersionToken);
+    FriendlyName = zel::ToLower(FriendlyName);
+    VersionToken = zel::ToLower(VersionToken);
     if (facts->productType >= 1 && facts->productType <= 3)
         ProductTypeToken = L"prod" + std::to_wstring(facts->productType);
 
@@ -297,7 +290,7 @@ void COSValidator::ReadOsSection() {
     if (SettingsPath.empty()) return;
     for (const std::wstring& line : CSettingsFile(SettingsPath).GetSection(L"OS")) {
         const size_t equals = line.find(L'=');
-        std::wstring key = zel::LowerCase(line.substr(0, equals));
+        std::wstring key = zel::ToLower(line.substr(0, equals));
         std::wstring value = equals == std::wstring::npos ? std::wstring() : line.substr(equals + 1);
         OsSection.emplace(std::move(key), std::move(value));
     }

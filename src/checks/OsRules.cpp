@@ -14,18 +14,17 @@
 #include "checks/OSValidator.h"
 #include "logging/LogFile.h"
 #include "platform/SettingsFile.h"
+#include "platform/Text.h"
 #include "platform/Util.h"
 
 #include <vector>
 
+using zel::EqualsNoCase;
+using zel::ToLower;
+
 namespace {
 
 constexpr wchar_t kCheckSupportSource[] = L"OSVersion";
-
-std::wstring Lower(std::wstring text) {
-    if (!text.empty()) ::CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -124,7 +123,7 @@ bool COSValidator::IsListed(const std::wstring& allowed, const std::wstring& nam
     for (const std::wstring& entry : SplitList(allowed)) {
         if (EqualsNoCase(entry, name)) return true;
         if (entry.back() != L'+') continue;
-        std::wstring base = Lower(entry);
+        std::wstring base = ToLower(entry);
         ReplaceAll(base, L"+", L"");
         std::wstring digits = NameToVersionDigits(base);
         if (digits.empty()) {
@@ -141,7 +140,7 @@ bool COSValidator::IsListed(const std::wstring& allowed, const std::wstring& nam
 
 int COSValidator::CheckVariantsOf(const wchar_t* suffix, int matchCode, bool allowedTextAsPrefix) {
     bool found = false;
-    const std::wstring allowed = Lower(Lookup(OsSection, L"osallowed", &found));
+    const std::wstring allowed = ToLower(Lookup(OsSection, L"osallowed", &found));
     if (!found) return -1;
     // A "+" list keys its variants by the whole OSAllowed text, as in
     // "windows7+exclude".

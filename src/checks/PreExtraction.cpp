@@ -8,19 +8,22 @@
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
+#include "platform/FileChecks.h"
 #include "platform/SettingsFile.h"
+#include "platform/Text.h"
 #include "platform/Util.h"
 
 #include <cwchar>
 #include <vector>
+
+using zel::EqualsNoCase;
 
 namespace zel {
 
 bool QueryVolumeFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
     std::wstring folder = path;
     for (;;) {
-        const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) break;
+        if (IsFolder(folder)) break;
         const size_t end = folder.find_last_not_of(L'\\');
         const size_t cut = end == std::wstring::npos ? std::wstring::npos : folder.rfind(L'\\', end);
         if (cut == std::wstring::npos) break;
@@ -31,15 +34,6 @@ bool QueryVolumeFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
     // The volume's free bytes, not only what a quota leaves this user.
     freeBytes = free.QuadPart;
     return true;
-}
-
-std::wstring SizeText(std::uint64_t bytes) {
-    double value = 0;
-    std::wstring unit;
-    CUtilSystem::ToSizeUnit(static_cast<long long>(bytes), value, unit);
-    wchar_t text[64] = {};
-    _snwprintf(text, 63, L"%.02f %ls", value, unit.c_str());
-    return text;
 }
 
 }  // namespace zel

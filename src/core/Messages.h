@@ -7,8 +7,7 @@
 
 #include <string>
 
-// wParam 1: advance the progress by one step; wParam 2 / 3: progress actions
-// of the quiet dialog (lParam 100, or the file count as the range).
+// wParam: one of ProgressAction.
 constexpr UINT WM_ZEL_PROGRESS = WM_USER + 42;  // 1066
 // wParam points at a LogRecord; the window writes it and returns 1.
 // Sent (the sender waits) by the payload reader and the cabinet engine.
@@ -22,6 +21,13 @@ constexpr UINT WM_ZEL_EXTRACTION_FAILED = WM_USER + 300;  // 1324
 constexpr UINT WM_ZEL_BUTTON_CLICKED = WM_USER + 123;  // 1147
 // Posted by the setup launch thread to the launch window.
 constexpr UINT WM_ZEL_LAUNCH_ENDED = WM_USER + 500;  // 1524
+
+// What a WM_ZEL_PROGRESS asks of the window's progress bar.
+enum ProgressAction : WPARAM {
+    kProgressStep = 1,   // advance
+    kProgressStart = 2,  // show that the work began (lParam 100)
+    kProgressRange = 3,  // lParam: the file count, the range of the bar
+};
 
 // One log line on its way from the worker to the window. A sender that
 // passes a non-empty Argument puts one "%s" in Text where it belongs.

@@ -6,6 +6,13 @@ enum RunMode : int {
     ModeSilent = 530,
 };
 
+// What the package initializer tells start-up to do next: stop, run the
+// quiet extraction (the unattended mode's number), or show the wizard.
+enum DispatchCode : int {
+    kDispatchStop = -1,
+    kDispatchQuietRun = ModeUnattended,
+};
+
 // Silent wins over unattended.
 constexpr RunMode RunModeFromFlags(int silent, int unattended) {
     return silent == 1 ? ModeSilent : (unattended == 1 ? ModeUnattended : ModeFullGui);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <utility>
 
@@ -82,11 +83,64 @@ struct HookTraits {
     static void close(type h) noexcept { ::UnhookWindowsHookEx(h); }
 };
 
+struct CryptProviderTraits {
+    using type = HCRYPTPROV;
+    static type empty() noexcept { return 0; }
+    static bool valid(type h) noexcept { return h != 0; }
+    static void close(type h) noexcept { ::CryptReleaseContext(h, 0); }
+};
+
+struct CryptHashTraits {
+    using type = HCRYPTHASH;
+    static type empty() noexcept { return 0; }
+    static bool valid(type h) noexcept { return h != 0; }
+    static void close(type h) noexcept { ::CryptDestroyHash(h); }
+};
+
+// Memory the system allocated for the caller (FormatMessage, SID and
+// security-descriptor conversions).
+struct LocalMemoryTraits {
+    using type = HLOCAL;
+    static type empty() noexcept { return nullptr; }
+    static bool valid(type h) noexcept { return h != nullptr; }
+    static void close(type h) noexcept { ::LocalFree(h); }
+};
+
+struct SidTraits {
+    using type = PSID;
+    static type empty() noexcept { return nullptr; }
+    static bool valid(type h) noexcept { return h != nullptr; }
+    static void close(type h) noexcept { ::FreeSid(h); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueHook = UniqueResource<HookTraits>;
+using UniqueCryptProvider = UniqueResource<CryptProviderTraits>;
+using UniqueCryptHash = UniqueResource<CryptHashTraits>;
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+using UniqueSid = UniqueResource<SidTraits>;
+
+// A movable global block, locked while it lives.
+class LockedGlobal {
+public:
+    explicit LockedGlobal(SIZE_T bytes) : handle_(::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (handle_) data_ = ::GlobalLock(handle_);
+    }
+    ~LockedGlobal() {
+        if (data_) ::GlobalUnlock(handle_);
+        if (handle_) ::GlobalFree(handle_);
+    }
+    LockedGlobal(const LockedGlobal&) = delete;
+    LockedGlobal& operator=(const LockedGlobal&) = delete;
+    void* data() const noexcept { return data_; }
+
+private:
+    HGLOBAL handle_;
+    void* data_ = nullptr;
+};
 
 }  // namespace zel

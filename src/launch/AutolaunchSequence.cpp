@@ -41,27 +41,27 @@ int CAutolaunchSequence::HandleLaunchSetup() {
 
 int CAutolaunchSequence::RunLaunch() {
     CSettingsFile settings(theInitializer.SettingsFilePath);
-    std::wstring installationDialog = settings.GetString(kRuntime, L"AutoLaunchInstallationDialog");  // 1
+    std::wstring installationDialog = settings.GetString(kRuntime, L"AutoLaunchInstallationDialog");
     theUtil.SetCheckAdmin(settings.GetString(kRuntime, L"CheckAdmin"));
 
-    StringList setups;                                                                                  // 2
+    StringList setups;
     StringList parameters;
     GetAutolaunchApps(std::to_wstring(theInitializer.GetSetupLanguage()), setups, parameters);
 
     int result = -1;
-    if (!setups.empty() && theInitializer.GetFinishStatus() == 0) {                                     // 3
-        ShowSheet(installationDialog == L"1");                                                         // 4
-        if (!CheckOperatingSystem()) return kEndWizard;                                                 // 5, 6
+    if (!setups.empty() && theInitializer.GetFinishStatus() == 0) {
+        ShowSheet(installationDialog == L"1");
+        if (!CheckOperatingSystem()) return kEndWizard;
 
-        services_.DeleteWorkingFolder();                                                                // 7
+        services_.DeleteWorkingFolder();
         LaunchMultipleApplications(setups, parameters, installationDialog);
 
-        if (setups.size() != 1 || (theInitializer.WaitForAutolaunchFinish == 0 && installationDialog != L"1"))  // 8
+        if (setups.size() != 1 || (theInitializer.WaitForAutolaunchFinish == 0 && installationDialog != L"1"))
             return kEndWizard;
         ShowSheet(true);
         result = 0;
     }
-    if (SheetWindowExists() && services_.Sheet->LaunchAtFinish()) services_.Sheet->MoveToFinishPage();   // 9
+    if (SheetWindowExists() && services_.Sheet->LaunchAtFinish()) services_.Sheet->MoveToFinishPage();
     return result;
 }
 
@@ -159,16 +159,18 @@ int CAutolaunchSequence::LaunchMultipleApplications(const StringList& setups, co
                                                     const std::wstring& installationDialog) {
     const wchar_t* source = L"LaunchMultipleApplications";
     bool pageProgress = installationDialog == L"1" && InstallationPageExists();
-    if (pageProgress) services_.Sheet->DispatchPendingMessages();                                    // 1
+    if (pageProgress) services_.Sheet->DispatchPendingMessages();
     pageProgress = pageProgress && theInitializer.RunMode == ModeFullGui;
 
-    int step = setups.empty() ? 0 : 100 / static_cast<int>(setups.size());                            // 2
+    int step = setups.empty() ? 0 : 100 / static_cast<int>(setups.size());
     int progress = step;
     int wait = theInitializer.WaitForAutolaunchFinish;
     int result = 0;
 
+    // Both lists hold the last entry first: walked backwards, setups start in
+    // the order the settings give them.
     auto parameter = parameters.rbegin();
-    for (auto entry = setups.rbegin(); entry != setups.rend(); ++entry) {                              // 3
+    for (auto entry = setups.rbegin(); entry != setups.rend(); ++entry) {
         std::wstring setupParameters = parameter != parameters.rend() ? *parameter++ : std::wstring();
         size_t colon = entry->find(L':');
         std::wstring key = colon == std::wstring::npos ? *entry : entry->substr(0, colon);

@@ -1,6 +1,7 @@
 #include "payload/LanguageTexts.h"
 
 #include "framework/Handles.h"
+#include "platform/FileChecks.h"
 #include "platform/SettingsFile.h"
 
 #include <cwchar>
@@ -15,11 +16,6 @@ int IdOf(const std::wstring& text) { return static_cast<int>(std::wcstol(text.c_
 
 std::wstring LanguageFilePath(int lcid, const std::wstring& folder) {
     return folder + L"Default" + std::to_wstring(lcid) + L".ulf";
-}
-
-bool FileExists(const std::wstring& path) {
-    DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The first "ID" line decides (the key is case-sensitive, the value not).
@@ -42,10 +38,12 @@ int DefaultCaptionId(int buttonId) {
     }
 }
 
-thread_local HHOOK t_boxHook = nullptr;
+// The hook of the box being shown on this thread; the hook ends itself once
+// the captions are set.
+thread_local zel::UniqueHook* t_boxHook = nullptr;
 
 LRESULT CALLBACK CaptionButtons(int code, WPARAM wParam, LPARAM lParam) {
-    HHOOK hook = t_boxHook;
+    HHOOK hook = t_boxHook != nullptr ? t_boxHook->get() : nullptr;
     if (code == HCBT_ACTIVATE) {
         HWND box = reinterpret_cast<HWND>(wParam);
         for (int id : {IDYES, IDOK, IDNO, IDCANCEL}) {
@@ -55,8 +53,7 @@ LRESULT CALLBACK CaptionButtons(int code, WPARAM wParam, LPARAM lParam) {
             std::wstring text = caption != ButtonCaptions.end() ? caption->second : GetBuiltInString(DefaultCaptionId(id));
             ::SetWindowTextW(button, text.c_str());
         }
-        ::UnhookWindowsHookEx(hook);
-        t_boxHook = nullptr;
+        if (t_boxHook != nullptr) t_boxHook->reset();
         return 0;
     }
     return ::CallNextHookEx(hook, code, wParam, lParam);
@@ -84,7 +81,7 @@ int LoadLanguageFile(int lcid, const std::wstring& folder) {
         return 1;
     }
     std::wstring path = LanguageFilePath(lcid, folder);
-    if (!FileExists(path)) return 0;
+    if (!zel::IsFile(path)) return 0;
     CSettingsFile file(path);
     if (!IsFileForLanguage(file, lcid)) return -1;
     // Not emptied first: ids the file lacks keep the text of an earlier load.
@@ -136,12 +133,11 @@ MessageBoxLayout MapMessageBoxType(UINT type) {
 int ShowTranslatedMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
     MessageBoxLayout layout = MapMessageBoxType(type);
     for (const auto& [button, stringId] : layout.Captions) ButtonCaptions[button] = GetLangString(stringId);
-    t_boxHook = ::SetWindowsHookExW(WH_CBT, CaptionButtons, nullptr, ::GetCurrentThreadId());
+    zel::UniqueHook hook(::SetWindowsHookExW(WH_CBT, CaptionButtons, nullptr, ::GetCurrentThreadId()));
+    t_boxHook = &hook;
     int result = ::MessageBoxW(owner, text.c_str(), caption.c_str(), layout.ShownType);
-    if (t_boxHook != nullptr) {
-        ::UnhookWindowsHookEx(t_boxHook);
-        t_boxHook = nullptr;
-    }
+    t_boxHook = nullptr;
+    hook.reset();
     ButtonCaptions.clear();
     return result;
 }

@@ -1,21 +1,12 @@
 #include "payload/VersionInfo.h"
 
-#include "framework/Handles.h"
 #include "platform/SystemLibrary.h"
 
 #include <cstring>
 #include <vector>
 
 namespace {
-using GetFileVersionInfoSizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
-using GetFileVersionInfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
-
 constexpr DWORD kFixedInfoSignature = 0xFEEF04BD;
-
-template <typename Fn>
-Fn Proc(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
 
 // Root block: wLength, wValueLength, wType, the key "VS_VERSION_INFO" with
 // its terminating zero, then VS_FIXEDFILEINFO at the next 4-byte boundary.
@@ -37,10 +28,8 @@ DWORD SubtypeFromBlock(const std::vector<BYTE>& block) {
 }  // namespace
 
 DWORD CTavoVersionInfoUpdater::GetModuleVersionSubtype(const std::wstring& path) {
-    zel::UniqueModule version(zel::LoadSystemLibrary(L"version.dll"));
-    if (!version) return 0;
-    auto getSize = Proc<GetFileVersionInfoSizeFn>(version.get(), "GetFileVersionInfoSizeW");
-    auto getInfo = Proc<GetFileVersionInfoFn>(version.get(), "GetFileVersionInfoW");
+    const auto getSize = zel::VersionDll().getSize;
+    const auto getInfo = zel::VersionDll().getInfo;
     if (getSize == nullptr || getInfo == nullptr) return 0;
     DWORD ignored = 0;
     DWORD size = getSize(path.c_str(), &ignored);

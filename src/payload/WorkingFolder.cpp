@@ -47,9 +47,8 @@ std::wstring CurrentUserSid() {
     if (size == 0 || !::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return std::wstring();
     wchar_t* text = nullptr;
     if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return std::wstring();
-    std::wstring sid(text);
-    ::LocalFree(text);
-    return sid;
+    zel::UniqueLocalMemory owner(text);
+    return std::wstring(text);
 }
 
 // Volumes without access lists (FAT, exFAT) would let any user swap the
@@ -83,10 +82,12 @@ bool CreatePrivateFolder(const std::wstring& folder) {
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(WorkingFolderSddl(CurrentUserSid()).c_str(),
                                                                 SDDL_REVISION_1, &descriptor, nullptr))
         return false;
+    zel::UniqueLocalMemory owner(descriptor);
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
     BOOL created = ::CreateDirectoryW(folder.c_str(), &attributes);
+    // The caller reads why the folder could not be made; freeing must not change it.
     DWORD error = ::GetLastError();
-    ::LocalFree(descriptor);
+    owner.reset();
     ::SetLastError(error);
     return created != FALSE;
 }

@@ -11,10 +11,7 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 // SetDefaultDllDirectories exists from Windows 8 on, and on 7 and Vista
 // with update KB2533623; LOAD_LIBRARY_SEARCH_SYSTEM32 is usable exactly then.
 SetDefaultDllDirectoriesFn FindSetDefaultDllDirectories() {
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    if (kernel == nullptr) return nullptr;
-    return reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    return GetProc<SetDefaultDllDirectoriesFn>(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
 }
 }  // namespace
 
@@ -35,6 +32,19 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     path += L'\\';
     path += name;
     return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+const VersionLibrary& VersionDll() {
+    static const VersionLibrary library = [] {
+        VersionLibrary found;
+        // Never freed: the entries stay valid until the process ends.
+        HMODULE module = LoadSystemLibrary(L"version.dll");
+        found.getSize = GetProc<VersionLibrary::SizeFn>(module, "GetFileVersionInfoSizeW");
+        found.getInfo = GetProc<VersionLibrary::InfoFn>(module, "GetFileVersionInfoW");
+        found.query = GetProc<VersionLibrary::QueryFn>(module, "VerQueryValueW");
+        return found;
+    }();
+    return library;
 }
 
 }  // namespace zel

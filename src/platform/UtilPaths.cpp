@@ -1,7 +1,9 @@
 #include "platform/UtilPaths.h"
 
 #include "framework/Handles.h"
+#include "platform/FileChecks.h"
 #include "platform/SettingsFile.h"
+#include "platform/Text.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -21,13 +23,6 @@ constexpr DWORD kFullPathChars = 1024;
 constexpr DWORD kSectionChars = 2000;
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
-
-std::wstring Trim(const std::wstring& text) {
-    size_t first = 0, last = text.size();
-    while (first < last && IsBlank(text[first])) ++first;
-    while (last > first && IsBlank(text[last - 1])) --last;
-    return text.substr(first, last - first);
-}
 
 bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
@@ -225,12 +220,7 @@ std::wstring CUtilPaths::GetDriveRoot(const std::wstring& path) {
     return path.substr(0, 2);
 }
 
-int CUtilPaths::FileExists(const std::wstring& path) {
-    if (path.size() >= 256) return 0;
-    WIN32_FIND_DATAW data;
-    zel::UniqueFindHandle find(::FindFirstFileW(path.c_str(), &data));
-    return find ? 1 : 0;
-}
+int CUtilPaths::FileExists(const std::wstring& path) { return zel::SearchFinds(path) ? 1 : 0; }
 
 std::wstring CUtilPaths::ExpandPathVariable(const std::wstring& text) {
     if (text.empty() || text[0] != L'%') return text;
@@ -403,9 +393,8 @@ std::wstring CUtilPaths::GetErrorMessage(DWORD code) {
                                    FORMAT_MESSAGE_IGNORE_INSERTS,
                                nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                                reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = n && text ? std::wstring(text, n) : std::wstring();
-    if (text) ::LocalFree(text);
-    return message;
+    zel::UniqueLocalMemory owner(text);
+    return n && text ? std::wstring(text, n) : std::wstring();
 }
 
 std::wstring CUtilPaths::UserSpecificPath(const std::wstring& path) {
@@ -444,8 +433,7 @@ void CUtilPaths::ReadSection(const std::wstring& file, const std::wstring& secti
         size_t equals = it->find(L'=');
         std::wstring key = equals == std::wstring::npos ? std::wstring() : it->substr(0, equals);
         std::wstring value = equals == std::wstring::npos ? *it : it->substr(equals + 1);
-        if (!key.empty()) ::CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
-        values[key] = value;
+        values[zel::ToLower(key)] = value;
     }
 }
 
@@ -454,7 +442,7 @@ void CUtilPaths::SplitText(std::wstring text, wchar_t delimiter, StringList& lis
     while (start < text.size()) {
         size_t hit = text.find(delimiter, start);
         size_t end = hit == std::wstring::npos ? text.size() : hit;
-        std::wstring token = Trim(text.substr(start, end - start));
+        std::wstring token = zel::Trim(text.substr(start, end - start));
         if (!token.empty()) list.push_front(token);
         start = hit == std::wstring::npos ? text.size() : hit + 1;
     }

@@ -28,6 +28,7 @@ public:
     static std::wstring SplitPath(const std::wstring& path, int part);
     // "\\server\" for a network path, otherwise the first two characters.
     static std::wstring GetDriveRoot(const std::wstring& path);
+    // 1 when a directory search finds path (zel::SearchFinds), else 0.
     static int FileExists(const std::wstring& path);
     // Expands an environment variable at the very start ("%NAME%rest");
     // empty when that variable is not set.
@@ -56,12 +57,14 @@ public:
     static int DeleteFolderCollect(const std::wstring& folder, StringList& notDeleted);
     // 0, or the platform error that stopped reading or writing the attributes.
     static DWORD ClearReadOnly(const std::wstring& file);
+    // The system's text for an error code, as FormatMessage gives it (line
+    // break included); empty for an unknown code.
     static std::wstring GetErrorMessage(DWORD code);
     // "C:\Logs\Tavo.log" becomes "C:\Logs\Tavo_<user>.log".
     static std::wstring UserSpecificPath(const std::wstring& path);
 
     // Reads at most 2000 characters of a section; keys in lower case, the
-    // first occurrence of a key wins. size 0 means 2048.
+    // first occurrence of a key wins. size is not used: the limit is fixed.
     static void ReadSection(const std::wstring& file, const std::wstring& section,
                             std::map<std::wstring, std::wstring>& values, unsigned size);
     // Adds the trimmed, non-empty tokens at the FRONT of list: the head is the

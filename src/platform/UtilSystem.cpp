@@ -78,8 +78,7 @@ int CUtilSystem::GetUILanguage() const {
     zel::UniqueModule kernel(zel::LoadSystemLibrary(L"kernel32.dll"));
     if (!kernel) return -1;
     using GetUserDefaultUILanguageFn = LANGID(WINAPI*)();
-    auto getLanguage = reinterpret_cast<GetUserDefaultUILanguageFn>(
-        reinterpret_cast<void*>(::GetProcAddress(kernel.get(), "GetUserDefaultUILanguage")));
+    auto getLanguage = zel::GetProc<GetUserDefaultUILanguageFn>(kernel.get(), "GetUserDefaultUILanguage");
     if (getLanguage == nullptr) return -1;
     return getLanguage();
 }
@@ -93,13 +92,13 @@ DWORD CUtilSystem::GetOSMajorVersion() const {
 
 int CUtilSystem::IsUserAdmin() const {
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
+    PSID rawSid = nullptr;
     if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                    DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators))
+                                    DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &rawSid))
         return 0;
+    zel::UniqueSid administrators(rawSid);
     BOOL member = FALSE;
-    if (!::CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
-    ::FreeSid(administrators);
+    if (!::CheckTokenMembership(nullptr, administrators.get(), &member)) member = FALSE;
     return member ? 1 : 0;
 }
 
@@ -243,6 +242,15 @@ void ReadProcessorNames(HKEY root, const std::wstring& baseKey, std::list<std::w
         names.push_front(std::move(name));
         if (empty) return;
     }
+}
+
+std::wstring SizeText(std::uint64_t bytes) {
+    double value = 0;
+    std::wstring unit;
+    CUtilSystem::ToSizeUnit(static_cast<long long>(bytes), value, unit);
+    wchar_t text[64] = {};
+    _snwprintf(text, 63, L"%.02f %ls", value, unit.c_str());
+    return text;
 }
 
 }  // namespace zel

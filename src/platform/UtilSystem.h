@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <string>
@@ -39,6 +40,9 @@ public:
 };
 
 namespace zel {
+
+// "12.50 GB": KB, MB or GB (1024-based), a unit taken only above it.
+std::wstring SizeText(std::uint64_t bytes);
 
 // "Total Space: ...<tab>Used space: ...<tab>Free space: ...".
 std::wstring FormatDriveSpaceText(unsigned long long totalBytes, unsigned long long freeBytes);

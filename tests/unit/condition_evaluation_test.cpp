@@ -17,7 +17,7 @@ namespace {
 using zel_test::ExpectInOrder;
 using zel_test::LogCapture;
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+using zel_test::Narrow;
 
 // A registry key of its own, removed afterwards.
 class TestKey {

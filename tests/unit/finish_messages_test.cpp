@@ -13,9 +13,7 @@ namespace {
 class FinishMessagesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedPath_ = theInitializer.SettingsFilePath;
-        savedLanguage_ = theInitializer.SetupLanguage;
-        savedStatus_ = theInitializer.FinishStatus;
+        saved_ = theInitializer;
         oldLogPath_ = theLog.GetFilePath();
         oldLogLevel_ = theLog.GetLogLevel();
         theLog.InitLog(dir_.File(L"test.log"), 11);
@@ -32,17 +30,16 @@ protected:
     }
     void TearDown() override {
         theLog.InitLog(oldLogPath_, oldLogLevel_);
-        theInitializer.SettingsFilePath = savedPath_;
-        theInitializer.SetupLanguage = savedLanguage_;
-        theInitializer.FinishStatus = savedStatus_;
+        theInitializer = saved_;
     }
     std::string Log() const { return zel_test::ReadBytes(dir_.File(L"test.log")); }
 
     zel_test::TempDir dir_;
 
 private:
-    std::wstring savedPath_, oldLogPath_;
-    int savedLanguage_ = 1033, savedStatus_ = 0, oldLogLevel_ = 9;
+    CTavoInitalizer saved_;
+    std::wstring oldLogPath_;
+    int oldLogLevel_ = 9;
 };
 
 TEST_F(FinishMessagesTest, ResolvesValuesAgainstTheLanguageSection) {

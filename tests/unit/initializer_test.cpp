@@ -9,10 +9,10 @@ struct InitCase {
     const char* name;
     std::wstring settings;
     CommandLineSettings commandLine;
-    // expectations
-    std::wstring packageName, displayName;
-    int autoLaunch, wait, noOsCheck, multiPart, allowChange, fileCount;
-    unsigned setId;
+    // expectations; by default those of empty settings
+    std::wstring packageName = L"", displayName = L" ";
+    int autoLaunch = 0, wait = 1, noOsCheck = 0, multiPart = 0, allowChange = 0, fileCount = 0;
+    unsigned setId = 0;
 };
 
 CommandLineSettings Cmd(RunMode mode = ModeSilent, int noOs = 0) {
@@ -23,31 +23,59 @@ CommandLineSettings Cmd(RunMode mode = ModeSilent, int noOs = 0) {
 }
 
 const InitCase kCases[] = {
-    {"empty settings: defaults, display name is one blank", L"", Cmd(), L"", L" ", 0, 1, 0, 0, 0, 0, 0},
-    {"central keys",
-     L"[Package]\r\nName=Pkg\r\nNameDispl=Demo Package\r\nVersionString=2.1\r\nMultiPartDownload=1\r\n"
-     L"[Runtime]\r\nAllowChangeTarget=1\r\nAutoLaunch=setup.exe\r\nWaitForAutolaunchFinish=0\r\n"
-     L"[FileCount]\r\nCount=12\r\n[Tavo]\r\nGUID2=  70000\r\n",
-     Cmd(), L"Pkg", L"Demo Package 2.1", 1, 0, 0, 1, 1, 12, 70000 & 0xFFFF},
-    {"invalid wait value keeps waiting; MultiPartDownload 2 is off",
-     L"[Package]\r\nMultiPartDownload=2\r\n[Runtime]\r\nAutoLaunch=a.exe\r\nWaitForAutolaunchFinish=yes\r\n",
-     Cmd(), L"", L" ", 1, 1, 0, 0, 0, 0, 0},
-    {"multilaunch with only AutoLaunch: not enabled",
-     L"[Runtime]\r\nMultilaunch=1\r\nAutoLaunch=a.exe\r\nWaitForAutolaunchFinish=0\r\n", Cmd(), L"", L" ", 0, 1, 0,
-     0, 0, 0, 0},
-    {"multilaunch with AutoLaunch1", L"[Runtime]\r\nMultilaunch=1\r\nAutoLaunch1=a.exe\r\nAllowChangeTarget=yes\r\n",
-     Cmd(), L"", L" ", 1, 1, 0, 0, 0, 0, 0},
-    {"NoOSCheck from the command line", L"[Runtime]\r\nAutoLaunch=a.exe\r\n", Cmd(ModeSilent, 1), L"", L" ", 1, 1, 1,
-     0, 0, 0, 0},
-    {"NoOSCheck from the settings", L"[Runtime]\r\nAutoLaunch=a.exe\r\n[OS]\r\nNoOSCheck=1\r\n", Cmd(), L"", L" ", 1,
-     1, 1, 0, 0, 0, 0},
-    {"CheckOs wins over the NoOSCheck switch",
-     L"[Package]\r\nCheckOs=1\r\n[Runtime]\r\nAutoLaunch=a.exe\r\n[OS]\r\nNoOSCheck=1\r\n", Cmd(ModeSilent, 1), L"",
-     L" ", 1, 1, 0, 0, 0, 0, 0},
-    {"without autolaunch NoOSCheck is not looked at", L"[OS]\r\nNoOSCheck=1\r\n", Cmd(ModeSilent, 1), L"", L" ", 0, 1,
-     0, 0, 0, 0, 0},
-    {"set id: digits up to the first non-digit", L"[Tavo]\r\nGUID2=-1x9\r\n", Cmd(), L"", L" ", 0, 1, 0, 0, 0, 0,
-     0xFFFF},
+    {.name = "empty settings: defaults, display name is one blank", .settings = L"", .commandLine = Cmd()},
+    {.name = "central keys",
+     .settings = L"[Package]\r\nName=Pkg\r\nNameDispl=Demo Package\r\nVersionString=2.1\r\nMultiPartDownload=1\r\n"
+                 L"[Runtime]\r\nAllowChangeTarget=1\r\nAutoLaunch=setup.exe\r\nWaitForAutolaunchFinish=0\r\n"
+                 L"[FileCount]\r\nCount=12\r\n[Tavo]\r\nGUID2=  70000\r\n",
+     .commandLine = Cmd(),
+     .packageName = L"Pkg",
+     .displayName = L"Demo Package 2.1",
+     .autoLaunch = 1,
+     .wait = 0,
+     .multiPart = 1,
+     .allowChange = 1,
+     .fileCount = 12,
+     .setId = 70000 & 0xFFFF},
+    {.name = "invalid wait value keeps waiting; MultiPartDownload 2 is off",
+     .settings = L"[Package]\r\nMultiPartDownload=2\r\n[Runtime]\r\nAutoLaunch=a.exe\r\nWaitForAutolaunchFinish=yes\r\n",
+     .commandLine = Cmd(),
+     .autoLaunch = 1,
+     .wait = 1},
+    {.name = "multilaunch with only AutoLaunch: not enabled",
+     .settings = L"[Runtime]\r\nMultilaunch=1\r\nAutoLaunch=a.exe\r\nWaitForAutolaunchFinish=0\r\n",
+     .commandLine = Cmd(),
+     .autoLaunch = 0,
+     .wait = 1},
+    {.name = "multilaunch with AutoLaunch1",
+     .settings = L"[Runtime]\r\nMultilaunch=1\r\nAutoLaunch1=a.exe\r\nAllowChangeTarget=yes\r\n",
+     .commandLine = Cmd(),
+     .autoLaunch = 1,
+     .allowChange = 0},
+    {.name = "NoOSCheck from the command line",
+     .settings = L"[Runtime]\r\nAutoLaunch=a.exe\r\n",
+     .commandLine = Cmd(ModeSilent, 1),
+     .autoLaunch = 1,
+     .noOsCheck = 1},
+    {.name = "NoOSCheck from the settings",
+     .settings = L"[Runtime]\r\nAutoLaunch=a.exe\r\n[OS]\r\nNoOSCheck=1\r\n",
+     .commandLine = Cmd(),
+     .autoLaunch = 1,
+     .noOsCheck = 1},
+    {.name = "CheckOs wins over the NoOSCheck switch",
+     .settings = L"[Package]\r\nCheckOs=1\r\n[Runtime]\r\nAutoLaunch=a.exe\r\n[OS]\r\nNoOSCheck=1\r\n",
+     .commandLine = Cmd(ModeSilent, 1),
+     .autoLaunch = 1,
+     .noOsCheck = 0},
+    {.name = "without autolaunch NoOSCheck is not looked at",
+     .settings = L"[OS]\r\nNoOSCheck=1\r\n",
+     .commandLine = Cmd(ModeSilent, 1),
+     .autoLaunch = 0,
+     .noOsCheck = 0},
+    {.name = "set id: digits up to the first non-digit",
+     .settings = L"[Tavo]\r\nGUID2=-1x9\r\n",
+     .commandLine = Cmd(),
+     .setId = 0xFFFF},
 };
 
 TEST(Initializer, ReadsThePackageSettings) {

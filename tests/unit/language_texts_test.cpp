@@ -76,24 +76,37 @@ TEST(ReplaceTokens, ReplacesEveryOccurrence) {
     EXPECT_EQ(ReplaceTokens(L"", {{L"[PATH]", L"x"}}), L"");
 }
 
-TEST(MessageBoxType, MappingTable) {
-    struct {
-        UINT given, shown;
-        std::vector<std::pair<int, int>> captions;
+// A package's box type keeps its buttons, gets a fitting icon where it names
+// none, and the button that changes nothing (Cancel, No) as its default.
+TEST(MessageBoxType, KeepsTheButtonsAddsAnIconAndASafeDefault) {
+    using Captions = std::vector<std::pair<int, int>>;
+    const Captions ok = {{IDOK, 405}};
+    const Captions okCancel = {{IDOK, 405}, {IDCANCEL, 406}};
+    const Captions yesNo = {{IDYES, 702}, {IDNO, 704}};
+    const struct {
+        UINT given, icon, defaultButton;
+        Captions captions;
     } rows[] = {
-        {0, 0x30, {{IDOK, 405}}},
-        {1, 0x131, {{IDOK, 405}, {IDCANCEL, 406}}},
-        {3, 0x223, {}},
-        {4, 0x124, {{IDYES, 702}, {IDNO, 704}}},
-        {16, 16, {{IDOK, 405}}},
-        {17, 0x111, {{IDOK, 405}, {IDCANCEL, 406}}},
-        {0x34, 0x134, {{IDYES, 702}, {IDNO, 704}}},
-        {0x40, 0x40, {}},
+        {.given = MB_OK, .icon = MB_ICONWARNING, .defaultButton = MB_DEFBUTTON1, .captions = ok},
+        {.given = MB_OKCANCEL, .icon = MB_ICONWARNING, .defaultButton = MB_DEFBUTTON2, .captions = okCancel},
+        {.given = MB_YESNOCANCEL, .icon = MB_ICONQUESTION, .defaultButton = MB_DEFBUTTON3, .captions = {}},
+        {.given = MB_YESNO, .icon = MB_ICONQUESTION, .defaultButton = MB_DEFBUTTON2, .captions = yesNo},
+        {.given = MB_ICONERROR | MB_OK, .icon = MB_ICONERROR, .defaultButton = MB_DEFBUTTON1, .captions = ok},
+        {.given = MB_ICONERROR | MB_OKCANCEL, .icon = MB_ICONERROR, .defaultButton = MB_DEFBUTTON2,
+         .captions = okCancel},
+        {.given = MB_ICONWARNING | MB_YESNO, .icon = MB_ICONWARNING, .defaultButton = MB_DEFBUTTON2,
+         .captions = yesNo},
+        // Types outside the list are shown as given, with the system's captions.
+        {.given = MB_ICONINFORMATION, .icon = MB_ICONINFORMATION, .defaultButton = MB_DEFBUTTON1, .captions = {}},
     };
     for (const auto& row : rows) {
-        MessageBoxLayout layout = MapMessageBoxType(row.given);
-        EXPECT_EQ(layout.ShownType, row.shown) << row.given;
-        EXPECT_EQ(layout.Captions, row.captions) << row.given;
+        SCOPED_TRACE(row.given);
+        const UINT shown = MapMessageBoxType(row.given).ShownType;
+        EXPECT_EQ(shown & MB_TYPEMASK, row.given & MB_TYPEMASK);
+        EXPECT_EQ(shown & MB_ICONMASK, row.icon);
+        EXPECT_EQ(shown & MB_DEFMASK, row.defaultButton);
+        EXPECT_EQ(shown & ~(MB_TYPEMASK | MB_ICONMASK | MB_DEFMASK), 0u);
+        EXPECT_EQ(MapMessageBoxType(row.given).Captions, row.captions);
     }
 }
 

@@ -27,12 +27,7 @@ std::wstring PlaceProbe(const zel_test::TempDir& dir, const std::wstring& name) 
     return target;
 }
 
-std::string Utf8(const std::wstring& text) {
-    int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n - 1 : 0), '\0');
-    if (n > 1) ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
+using zel_test::Narrow;
 
 std::wstring Environment(const wchar_t* name) {
     wchar_t value[1024] = {};
@@ -77,7 +72,7 @@ TEST(LaunchApplication, WaitsAndReturnsTheExitCodeWithExpandedParameters) {
     EXPECT_EQ(code, 7);
     EXPECT_TRUE(error.empty());
     std::string record = zel_test::ReadBytes(probe + L".record");
-    EXPECT_NE(record.find(Utf8(L"--exit=7 /log " + Environment(L"TEMP") + L"\\probe.log /end")), std::string::npos)
+    EXPECT_NE(record.find(Narrow(L"--exit=7 /log " + Environment(L"TEMP") + L"\\probe.log /end")), std::string::npos)
         << record;
 }
 
@@ -161,7 +156,7 @@ TEST(LaunchApplication, InstallerPackageRunsThroughMsiexec) {
 
     std::wstring error;
     EXPECT_EQ(theUtil.LaunchApplication(target, L"/qn", error, 1), 0);
-    EXPECT_NE(::GetFileAttributesW(installed.c_str()), INVALID_FILE_ATTRIBUTES) << Utf8(installed);
+    EXPECT_NE(::GetFileAttributesW(installed.c_str()), INVALID_FILE_ATTRIBUTES) << Narrow(installed);
 
     EXPECT_EQ(CUtilLaunch::ShellStart(L"msiexec.exe", L"/x \"" + target + L"\" /qn", L"", 1), 0);
     EXPECT_EQ(::GetFileAttributesW(installed.c_str()), INVALID_FILE_ATTRIBUTES);

@@ -25,11 +25,7 @@ std::wstring TestProgramFolder() {
     return text.substr(0, text.rfind(L'\\') + 1);
 }
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += c < 256 ? static_cast<char>(c) : '?';
-    return out;
-}
+using zel_test::Narrow;
 
 // Records what the sheet is told.
 class FakeSheet : public CLaunchSheetHooks {
@@ -54,6 +50,7 @@ protected:
         saved_ = theInitializer;
         savedOsCheck_ = theApp.OsCheckResult;
         savedExitCode_ = theApp.ExitCodeValue();
+        savedFinishTexts_ = theApp.FinishTexts;
         oldLogPath_ = theLog.GetFilePath();
         oldLogLevel_ = theLog.GetLogLevel();
         theLog.InitLog(dir_.File(L"test.log"), 11);
@@ -76,17 +73,10 @@ protected:
     }
     void TearDown() override {
         theLog.InitLog(oldLogPath_, oldLogLevel_);
-        theInitializer.SettingsFilePath = saved_.SettingsFilePath;
-        theInitializer.ExtractionPath = saved_.ExtractionPath;
-        theInitializer.SetupLanguage = saved_.SetupLanguage;
-        theInitializer.RunMode = saved_.RunMode;
-        theInitializer.FinishStatus = saved_.FinishStatus;
-        theInitializer.WaitForAutolaunchFinish = saved_.WaitForAutolaunchFinish;
-        theInitializer.NoOSCheck = saved_.NoOSCheck;
-        theInitializer.SupportedOSMessage = saved_.SupportedOSMessage;
+        theInitializer = saved_;
         theApp.OsCheckResult = savedOsCheck_;
         theApp.SetExitCode(savedExitCode_);
-        theApp.FinishTexts = CFinishMessages();
+        theApp.FinishTexts = savedFinishTexts_;
     }
 
     void Settings(const std::wstring& text) { zel_test::WriteUtf16File(theInitializer.SettingsFilePath, text); }
@@ -142,6 +132,7 @@ protected:
 
 private:
     CTavoInitalizer saved_;
+    CFinishMessages savedFinishTexts_;
     int savedOsCheck_ = 300;
     int savedExitCode_ = 0;
     std::wstring oldLogPath_;
@@ -363,12 +354,60 @@ TEST_F(LaunchSequenceTest, OperatingSystemVerdict) {
         int status;
         std::vector<std::string> boxes;
     } rows[] = {
-        {"not supported, silent", 302, ModeSilent, 0, IDYES, 10, false, 0, {}},
-        {"not supported, full GUI", 302, ModeFullGui, 0, IDYES, 10, false, 0, {"Not for this system. [ok]"}},
-        {"warning, silent", 301, ModeSilent, 0, IDNO, 0, true, 0, {}},
-        {"warning declined", 301, ModeFullGui, 0, IDNO, 10, false, 11, {"Not for this system. [yes/no]"}},
-        {"warning accepted", 301, ModeFullGui, 0, IDYES, 0, true, 0, {"Not for this system. [yes/no]"}},
-        {"not supported, check switched off", 302, ModeSilent, 1, IDYES, 0, true, 0, {}},
+        {.name = "not supported, silent",
+         .verdict = 302,
+         .mode = ModeSilent,
+         .noOsCheck = 0,
+         .answer = IDYES,
+         .result = 10,
+         .launched = false,
+         .status = 0,
+         .boxes = {}},
+        {.name = "not supported, full GUI",
+         .verdict = 302,
+         .mode = ModeFullGui,
+         .noOsCheck = 0,
+         .answer = IDYES,
+         .result = 10,
+         .launched = false,
+         .status = 0,
+         .boxes = {"Not for this system. [ok]"}},
+        {.name = "warning, silent",
+         .verdict = 301,
+         .mode = ModeSilent,
+         .noOsCheck = 0,
+         .answer = IDNO,
+         .result = 0,
+         .launched = true,
+         .status = 0,
+         .boxes = {}},
+        {.name = "warning declined",
+         .verdict = 301,
+         .mode = ModeFullGui,
+         .noOsCheck = 0,
+         .answer = IDNO,
+         .result = 10,
+         .launched = false,
+         .status = 11,
+         .boxes = {"Not for this system. [yes/no]"}},
+        {.name = "warning accepted",
+         .verdict = 301,
+         .mode = ModeFullGui,
+         .noOsCheck = 0,
+         .answer = IDYES,
+         .result = 0,
+         .launched = true,
+         .status = 0,
+         .boxes = {"Not for this system. [yes/no]"}},
+        {.name = "not supported, check switched off",
+         .verdict = 302,
+         .mode = ModeSilent,
+         .noOsCheck = 1,
+         .answer = IDYES,
+         .result = 0,
+         .launched = true,
+         .status = 0,
+         .boxes = {}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);

@@ -2,6 +2,7 @@
 
 #include "cab_test_support.h"
 #include "cabinet/CabDecompressor.h"
+#include "platform/Text.h"
 #include "test_support.h"
 
 #include <gmock/gmock.h>
@@ -153,8 +154,7 @@ TEST_F(MultiPartTest, MissingMiddlePartStillChecksTheRest) {
 
 TEST_F(MultiPartTest, UpperCaseHashIsCorrupt) {
     MakePackage(L"Setup", {{kSet, 0}, {kSet, 1}}, 2);
-    std::wstring upper = ComputeFileHash(paths_[1]).Hash;
-    for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
+    const std::wstring upper = zel::ToUpper(ComputeFileHash(paths_[1]).Hash);
     WriteSettings(L"[Package]\r\nMultipartFileName=Setup\r\n[PartFileIno]\r\n001=a\r\n002=b\r\n[HashCode]\r\n001=" +
                   ComputeFileHash(paths_[0]).Hash + L"\r\n002=" + upper + L"\r\n");
     std::wstring failed;

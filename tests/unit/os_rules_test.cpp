@@ -3,6 +3,7 @@
 #include "checks/OSValidator.h"
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
+#include "platform/Text.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,12 +14,8 @@
 
 namespace {
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+using zel_test::Narrow;
 
-std::wstring Lower(std::wstring text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
-    return text;
-}
 
 // An identity as the identification leaves it: friendly name and token in
 // lower case, the base names as set.
@@ -36,10 +33,10 @@ struct Identity {
     COSValidator Make() const {
         COSValidator v;
         v.OsName = osName;
-        v.FriendlyName = Lower(osName);
+        v.FriendlyName = zel::ToLower(osName);
         v.BaseFriendlyName = baseFriendly;
         v.BaseVersionToken = baseToken;
-        v.VersionToken = Lower(std::wstring(baseToken) + (is64 ? L"64" : L""));
+        v.VersionToken = zel::ToLower(std::wstring(baseToken) + (is64 ? L"64" : L""));
         v.EditionToken = editionToken;
         v.EditionName = editionName;
         v.ServicePack = servicePack;
@@ -186,7 +183,7 @@ TEST_P(OsRulesTable, Code) {
     const RuleCase& c = GetParam();
     LogCapture log;
     COSValidator v = c.identity.Make();
-    for (const auto& [key, value] : c.os) v.OsSection.emplace(Lower(key), value);
+    for (const auto& [key, value] : c.os) v.OsSection.emplace(zel::ToLower(key), value);
     EXPECT_EQ(v.CheckSupport(), c.code);
     if (c.logLine) { EXPECT_TRUE(log.Has(c.logLine)) << Narrow(log.Text()); }
 }
@@ -253,16 +250,16 @@ TEST(OsRules, ExtractPathByBaseNameThenBaseToken) {
     EXPECT_EQ(unknown.GetOSExtractPath(), L"");
 }
 
-// Keeps the process-wide validator's settings.
+// Keeps the process-wide validator and gives it back whole.
 class CheckOsMessage : public ::testing::Test {
 protected:
-    void SetUp() override { savedSettings_ = theValidator.GetSettingsPath(); }
-    void TearDown() override { theValidator.SetSettingsPath(savedSettings_); }
+    void SetUp() override { saved_ = theValidator; }
+    void TearDown() override { theValidator = saved_; }
     zel_test::TempDir dir_;
     LogCapture log_;
 
 private:
-    std::wstring savedSettings_;
+    CExtractorValidator saved_;
 };
 
 TEST_F(CheckOsMessage, TokensOfTheErrorAndWarningMessages) {

@@ -10,6 +10,7 @@
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
+#include "platform/UtilSystem.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@
 
 namespace {
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+using zel_test::Narrow;
 
 std::wstring LogTextOf(const std::wstring& path) {
     const std::string bytes = zel_test::ReadBytes(path);
@@ -49,12 +50,9 @@ protected:
         savedLogPath_ = theLog.GetFilePath();
         savedLogLevel_ = theLog.GetLogLevel();
         theLog.InitLog(dir_.File(L"pre.log"), 11);
-        savedValidatorSettings_ = theValidator.GetSettingsPath();
+        savedValidator_ = theValidator;
         savedOs_ = theOSValidator;
-        saved_ = {theInitializer.WorkingFolder, theInitializer.SettingsFilePath, theInitializer.ExtractionPath,
-                  theInitializer.SupportedOSMessage};
-        savedNumbers_ = {theInitializer.SetupLanguage, theInitializer.CommandLineLanguage,
-                         theInitializer.AutoLaunchEnabled, theInitializer.NoOSCheck};
+        saved_ = theInitializer;
         savedApp_ = {theApp.Silent, theApp.Unattended, theApp.OsCheckResult, theApp.OsCheckedBeforeExtraction};
         theInitializer.WorkingFolder = dir_.Path();
         theInitializer.AutoLaunchEnabled = 0;
@@ -62,16 +60,9 @@ protected:
     }
     void TearDown() override {
         theLog.InitLog(savedLogPath_, savedLogLevel_);
-        theValidator.SetSettingsPath(savedValidatorSettings_);
+        theValidator = savedValidator_;
         theOSValidator = savedOs_;
-        theInitializer.WorkingFolder = saved_[0];
-        theInitializer.SettingsFilePath = saved_[1];
-        theInitializer.ExtractionPath = saved_[2];
-        theInitializer.SupportedOSMessage = saved_[3];
-        theInitializer.SetupLanguage = savedNumbers_[0];
-        theInitializer.CommandLineLanguage = savedNumbers_[1];
-        theInitializer.AutoLaunchEnabled = savedNumbers_[2];
-        theInitializer.NoOSCheck = savedNumbers_[3];
+        theInitializer = saved_;
         theApp.Silent = savedApp_[0];
         theApp.Unattended = savedApp_[1];
         theApp.OsCheckResult = savedApp_[2];
@@ -94,10 +85,9 @@ protected:
 private:
     std::wstring savedLogPath_;
     int savedLogLevel_ = 0;
-    std::wstring savedValidatorSettings_;
+    CExtractorValidator savedValidator_;
     COSValidator savedOs_;
-    std::vector<std::wstring> saved_;
-    std::vector<int> savedNumbers_;
+    CTavoInitalizer saved_;
     std::vector<int> savedApp_;
 };
 
@@ -189,16 +179,6 @@ TEST_F(PreExtraction, AutolaunchFromTheCommandLine) {
 }
 
 // ---- Space ----
-
-TEST(SizeText, UnitsAreTakenOnlyAboveThem) {
-    EXPECT_EQ(zel::SizeText(1572864), L"1.50 MB");
-    EXPECT_EQ(zel::SizeText(1024), L"1.00 KB");
-    EXPECT_EQ(zel::SizeText(1048576), L"1024.00 KB");
-    EXPECT_EQ(zel::SizeText(1073741824), L"1024.00 MB");
-    EXPECT_EQ(zel::SizeText(1073741825), L"1.00 GB");
-    EXPECT_EQ(zel::SizeText(13421772800ULL), L"12.50 GB");
-    EXPECT_EQ(zel::SizeText(0), L"0.00 KB");
-}
 
 zel::FreeSpaceQuery Bytes(std::uint64_t freeBytes) {
     return [freeBytes](const std::wstring&, std::uint64_t& out) {

@@ -131,4 +131,12 @@ void WriteUtf16File(const std::wstring& path, const std::wstring& text) {
     WriteBytes(path, bytes);
 }
 
+std::string Narrow(const std::wstring& text) {
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
 }  // namespace zel_test

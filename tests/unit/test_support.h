@@ -42,4 +42,7 @@ std::string ReadBytes(const std::wstring& path);
 // UTF-16LE with a byte-order mark, as the packaging tool writes settings files.
 void WriteUtf16File(const std::wstring& path, const std::wstring& text);
 
+// UTF-8, for failure messages and for comparing with what a child printed.
+std::string Narrow(const std::wstring& text);
+
 }  // namespace zel_test

@@ -1,4 +1,5 @@
 #include "framework/Handles.h"
+#include "platform/FileChecks.h"
 #include "platform/Util.h"
 #include "test_support.h"
 
@@ -16,18 +17,14 @@ namespace {
 
 const std::wstring kFixture = L"C:\\zel-paths-fixture\\";
 
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using zel::PathExists;
 
-bool FixtureReady() { return Exists(kFixture + L"ready"); }
-bool ReadOnlyReady() { return Exists(kFixture + L"readonly.ok"); }
+bool FixtureReady() { return PathExists(kFixture + L"ready"); }
+bool ReadOnlyReady() { return PathExists(kFixture + L"readonly.ok"); }
 
 bool OnWine() { return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
-    return out;
-}
+using zel_test::Narrow;
 
 std::vector<std::wstring> ToVector(const StringList& list) { return {list.begin(), list.end()}; }
 
@@ -35,7 +32,7 @@ void Touch(const std::wstring& path) { zel_test::WriteBytes(path, "x"); }
 
 // Removes folders a failed earlier run may have left.
 void Forget(const std::wstring& folder) {
-    if (Exists(folder)) CUtilPaths::RemoveFolderTree(folder);
+    if (PathExists(folder)) CUtilPaths::RemoveFolderTree(folder);
 }
 
 // ---------------------------------------------------------------------------
@@ -110,7 +107,7 @@ TEST_P(CheckFolderPathTest, Code) {
     if (c.needs == kReadOnly && !ReadOnlyReady()) GTEST_SKIP() << "no immutable folder on this machine";
     if (!c.createdTop.empty()) Forget(c.createdTop);
     if (!c.existing.empty()) {
-        ASSERT_TRUE(::CreateDirectoryW(c.existing.c_str(), nullptr) || Exists(c.existing));
+        ASSERT_TRUE(::CreateDirectoryW(c.existing.c_str(), nullptr) || PathExists(c.existing));
     }
 
     CUtil util;
@@ -120,9 +117,9 @@ TEST_P(CheckFolderPathTest, Code) {
     EXPECT_EQ(code, c.code);
     if (c.drive) { EXPECT_EQ(Narrow(drive), Narrow(c.drive)); }
     EXPECT_EQ(Narrow(util.GetCreatedTopFolder()), Narrow(c.createdTop));
-    if (!c.createdTop.empty()) { EXPECT_FALSE(Exists(c.createdTop)) << "created folders must be removed again"; }
+    if (!c.createdTop.empty()) { EXPECT_FALSE(PathExists(c.createdTop)) << "created folders must be removed again"; }
     if (!c.existing.empty()) {
-        EXPECT_TRUE(Exists(c.existing));
+        EXPECT_TRUE(PathExists(c.existing));
         CUtilPaths::RemoveFolderTree(c.existing);
     }
 }
@@ -146,7 +143,7 @@ TEST(CheckFolderPath, LengthEdgeJustBelowIsNotTooLong) {
     int code = util.CheckFolderPath(path, drive);
     EXPECT_NE(code, 206);
     EXPECT_NE(code, 161);
-    EXPECT_FALSE(Exists(path));
+    EXPECT_FALSE(PathExists(path));
 }
 
 TEST(CheckFolderPath, RelativePathsResolveAgainstTheCurrentFolder) {
@@ -162,12 +159,12 @@ TEST(CheckFolderPath, RelativePathsResolveAgainstTheCurrentFolder) {
     EXPECT_EQ(util.CheckFolderPath(L"..\\zel-out\\x", drive), 0);
     EXPECT_EQ(Narrow(drive), "C:");
     EXPECT_EQ(Narrow(util.GetCreatedTopFolder()), "C:\\zel-pc-cwd\\zel-out");
-    EXPECT_FALSE(Exists(L"C:\\zel-pc-cwd\\zel-out"));
+    EXPECT_FALSE(PathExists(L"C:\\zel-pc-cwd\\zel-out"));
 
     Forget(L"C:\\zel-pc-root");
     EXPECT_EQ(util.CheckFolderPath(L"\\..\\zel-pc-root", drive), 0);
     EXPECT_EQ(Narrow(util.GetCreatedTopFolder()), "C:\\zel-pc-root");
-    EXPECT_FALSE(Exists(L"C:\\zel-pc-root"));
+    EXPECT_FALSE(PathExists(L"C:\\zel-pc-root"));
 
     ::SetCurrentDirectoryW(saved);
     CUtilPaths::RemoveFolderTree(L"C:\\zel-pc-cwd");
@@ -197,7 +194,7 @@ TEST(CheckFolderPath, FailedLevelKeepsTheLevelsMadeBefore) {
     CUtil util;
     Forget(L"C:\\zel-pc-up");
     EXPECT_EQ(util.CreateMissingFolders(L"C:", L"\\zel-pc-up\\..\\zel-paths-fixture\\readonly\\x"), -1);
-    EXPECT_TRUE(Exists(L"C:\\zel-pc-up"));
+    EXPECT_TRUE(PathExists(L"C:\\zel-pc-up"));
     EXPECT_EQ(Narrow(util.GetCreatedTopFolder()), "C:\\zel-pc-up");
     CUtilPaths::RemoveFolderTree(L"C:\\zel-pc-up");
 }
@@ -265,11 +262,11 @@ TEST(FolderRemoval, AFileThatStaysEndsTheListing) {
         bool afterOpen = false;
         for (const auto& name : order) {
             if (name == L"open.txt") afterOpen = true;
-            EXPECT_EQ(Exists(root + L"\\" + name), afterOpen) << Narrow(name);
+            EXPECT_EQ(PathExists(root + L"\\" + name), afterOpen) << Narrow(name);
         }
         open.reset();
         EXPECT_NE(CUtilPaths::DeleteFolderTree(root), 0);
-        EXPECT_FALSE(Exists(root));
+        EXPECT_FALSE(PathExists(root));
     }
 }
 
@@ -291,7 +288,7 @@ TEST(FolderRemoval, DeleteFolderCollectListsFilesAndGoesOn) {
     EXPECT_TRUE((collected == std::vector<std::wstring>{root + L"\\open2.txt", root + L"\\open.txt"}) ||
                 (collected == std::vector<std::wstring>{root + L"\\open.txt", root + L"\\open2.txt"}));
     for (const auto& name : order)
-        if (name != L"open.txt") { EXPECT_FALSE(Exists(root + L"\\" + name)) << Narrow(name); }
+        if (name != L"open.txt") { EXPECT_FALSE(PathExists(root + L"\\" + name)) << Narrow(name); }
 }
 
 TEST(FolderRemoval, SubfolderThatStaysEndsTheListingForEveryRemover) {
@@ -312,9 +309,9 @@ TEST(FolderRemoval, SubfolderThatStaysEndsTheListingForEveryRemover) {
         bool afterSub = false;
         for (const auto& name : order) {
             if (name == L"sub") afterSub = true;
-            EXPECT_EQ(Exists(root + L"\\" + name), afterSub) << Narrow(name);
+            EXPECT_EQ(PathExists(root + L"\\" + name), afterSub) << Narrow(name);
         }
-        EXPECT_TRUE(Exists(root + L"\\sub\\c.txt"));
+        EXPECT_TRUE(PathExists(root + L"\\sub\\c.txt"));
     }
 }
 
@@ -326,7 +323,7 @@ TEST(FolderRemoval, PathThatIsNoFolder) {
     EXPECT_EQ(CUtilPaths::DeleteFolderTree(dir.File(L"missing")), -1);
     EXPECT_EQ(CUtilPaths::RemoveFolderTree(dir.File(L"file.txt")), 0);
     EXPECT_EQ(CUtilPaths::DeleteFolderCollect(dir.File(L"missing"), notDeleted), 0);
-    EXPECT_TRUE(Exists(dir.File(L"file.txt")));
+    EXPECT_TRUE(PathExists(dir.File(L"file.txt")));
     EXPECT_TRUE(notDeleted.empty());
 }
 
@@ -339,7 +336,7 @@ TEST(FolderRemoval, LinksInsideTheTreeAreNeverFollowed) {
     for (const wchar_t* remover : {L"DeleteFolderTree", L"RemoveFolderTree", L"DeleteFolderCollect"}) {
         SCOPED_TRACE(Narrow(remover));
         std::wstring root = kFixture + L"linktrees\\" + remover;
-        ASSERT_TRUE(Exists(root + L"\\link\\keep.txt"));
+        ASSERT_TRUE(PathExists(root + L"\\link\\keep.txt"));
         DWORD linkAttributes = ::GetFileAttributesW((root + L"\\link").c_str());
         ASSERT_TRUE(linkAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 
@@ -348,20 +345,20 @@ TEST(FolderRemoval, LinksInsideTheTreeAreNeverFollowed) {
         int result = name == L"DeleteFolderTree"   ? CUtilPaths::DeleteFolderTree(root)
                      : name == L"RemoveFolderTree" ? CUtilPaths::RemoveFolderTree(root)
                                                    : CUtilPaths::DeleteFolderCollect(root, notDeleted);
-        EXPECT_TRUE(Exists(keep)) << "the link's target was entered";
+        EXPECT_TRUE(PathExists(keep)) << "the link's target was entered";
         EXPECT_EQ(zel_test::ReadBytes(keep), "keep\n");
         if (OnWine()) {
             EXPECT_EQ(result, 0);
-            EXPECT_TRUE(Exists(root + L"\\link"));
+            EXPECT_TRUE(PathExists(root + L"\\link"));
             if (name == L"DeleteFolderCollect") { EXPECT_EQ(ToVector(notDeleted), std::vector<std::wstring>{root + L"\\link"}); }
         } else {
             EXPECT_NE(result, 0);
-            EXPECT_FALSE(Exists(root));
+            EXPECT_FALSE(PathExists(root));
         }
     }
     // A link handed over as the folder itself.
     EXPECT_EQ(CUtilPaths::DeleteFolderTree(kFixture + L"toplink"), OnWine() ? 0 : 1);
-    EXPECT_TRUE(Exists(keep));
+    EXPECT_TRUE(PathExists(keep));
 }
 
 TEST(ClearReadOnly, ClearsAllAttributesOnlyWhenReadOnly) {
@@ -385,7 +382,7 @@ TEST(CreateFolderChain, CreatesEveryLevelOfTheFileFolder) {
     Forget(L"C:\\zel-chain");
     EXPECT_EQ(CUtilPaths::CreateFolderChain(L"C:\\zel-chain\\a\\b\\file.log"), 0);
     EXPECT_TRUE(::PathIsDirectoryW(L"C:\\zel-chain\\a\\b"));
-    EXPECT_FALSE(Exists(L"C:\\zel-chain\\a\\b\\file.log"));
+    EXPECT_FALSE(PathExists(L"C:\\zel-chain\\a\\b\\file.log"));
     EXPECT_EQ(CUtilPaths::CreateFolderChain(L"C:\\zel-chain\\a\\b\\file.log"), 0) << "existing levels are no failure";
     EXPECT_EQ(CUtilPaths::CreateFolderChain(L"file.log"), 0);
     EXPECT_EQ(CUtilPaths::CreateFolderChain(L"C:\\file.log"), 0);

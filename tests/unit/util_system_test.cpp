@@ -17,13 +17,16 @@ namespace {
 
 using Names = std::list<std::wstring>;
 
-std::wstring SizeText(long long bytes) {
-    double value = 0;
-    std::wstring unit;
-    CUtilSystem::ToSizeUnit(bytes, value, unit);
-    wchar_t text[64] = {};
-    _snwprintf(text, 63, L"%.02f %ls", value, unit.c_str());
-    return text;
+using zel::SizeText;
+
+TEST(SizeText, UnitsAreTakenOnlyAboveThem) {
+    EXPECT_EQ(zel::SizeText(1572864), L"1.50 MB");
+    EXPECT_EQ(zel::SizeText(1024), L"1.00 KB");
+    EXPECT_EQ(zel::SizeText(1048576), L"1024.00 KB");
+    EXPECT_EQ(zel::SizeText(1073741824), L"1024.00 MB");
+    EXPECT_EQ(zel::SizeText(1073741825), L"1.00 GB");
+    EXPECT_EQ(zel::SizeText(13421772800ULL), L"12.50 GB");
+    EXPECT_EQ(zel::SizeText(0), L"0.00 KB");
 }
 
 TEST(ToSizeUnit, ChoosesTheUnitOnlyAboveItsFactor) {
