@@ -25,18 +25,6 @@ LRESULT CALLBACK TurnEnterAndEscapeIntoTab(int code, WPARAM wParam, LPARAM lPara
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The worker sends its lines and progress to this window and waits for them:
-// a plain wait for its end would leave it blocked, holding the cabinet open
-// so that the working folder could not be removed.
-void LetWorkerFinish() {
-    theApp.Worker.Resume();
-    const DWORD start = ::GetTickCount();
-    while (theApp.Worker.IsRunning() && ::GetTickCount() - start < CWorkerThread::kStopWaitMs) {
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
-        MSG msg;
-        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
 }  // namespace
 
 CUnattendedExtracter::CUnattendedExtracter(int visible) : CDialogBase(IDD_UNATTENDED, nullptr), visible_(visible) {
@@ -105,23 +93,8 @@ BOOL CUnattendedExtracter::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
 }
 
 void CUnattendedExtracter::OnProgress(WPARAM action, LPARAM value) {
-    HWND bar = ::GetDlgItem(Handle(), IDC_UNATTENDED_PROGRESS);
-    switch (action) {
-    case 1:
-        ++counter_;
-        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(counter_), 0);
-        break;
-    case 2:
-        ::SendMessageW(bar, PBM_SETPOS, 2, 0);
-        break;
-    case 3:
-        ::SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressRangeUpper(counter_, static_cast<int>(value))));
-        ::SendMessageW(bar, PBM_SETSTEP, 1, 0);
+    if (ApplyProgressStep(::GetDlgItem(Handle(), IDC_UNATTENDED_PROGRESS), counter_, action, value))
         ::SetDlgItemTextW(Handle(), IDC_UNATTENDED_STATUS, GetLangString(508).c_str());
-        break;
-    default:
-        break;
-    }
 }
 
 void CUnattendedExtracter::OnExtractionEnded() {

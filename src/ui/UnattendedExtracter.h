@@ -5,17 +5,11 @@
 
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
-
-#include <cstdint>
+#include "ui/ProgressSteps.h"
 
 constexpr UINT IDD_UNATTENDED = 921;
 constexpr int IDC_UNATTENDED_PROGRESS = 1045;
 constexpr int IDC_UNATTENDED_STATUS = 1046;
-
-// The progress bar's range after action 3: counter + files, as a 16-bit bound.
-constexpr int ProgressRangeUpper(int counter, int files) {
-    return static_cast<int>(static_cast<std::uint16_t>(counter + files));
-}
 
 class CUnattendedExtracter : public zel::CDialogBase {
 public:
