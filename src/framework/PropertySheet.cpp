@@ -262,7 +262,7 @@ INT_PTR CPropertySheetBase::DoModal(HWND parent) {
     }
     PROPSHEETHEADERW header = {};
     header.dwSize = sizeof(header);
-    header.dwFlags = PSH_WIZARD | PSH_MODELESS | PSH_USECALLBACK;
+    header.dwFlags = (headerBand_ ? PSH_WIZARD97 | PSH_HEADER : PSH_WIZARD) | PSH_MODELESS | PSH_USECALLBACK;
     header.hwndParent = parent;
     header.hInstance = AppInstance();
     header.pszCaption = caption_.c_str();

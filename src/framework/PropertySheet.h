@@ -103,6 +103,9 @@ public:
     void EndDialog(INT_PTR result);
 
 protected:
+    // The wizard with a header band above the pages that do not hide it;
+    // the others fill the whole page area. Before DoModal.
+    void UseHeaderBand() { headerBand_ = true; }
     // Just before the window is created; may change the sheet's template.
     virtual void OnPreCreate(DLGTEMPLATE*) {}
     // Once the platform's own set-up is done and the start page exists.
@@ -129,6 +132,7 @@ private:
     WNDPROC platformProc_ = nullptr;
     INT_PTR result_ = IDCANCEL;
     bool ended_ = false;
+    bool headerBand_ = false;
     // The page whose Next press is being handled, and whether it asked to
     // be removed meanwhile.
     CPropertyPageBase* inNextPress_ = nullptr;

@@ -23,23 +23,29 @@ Fn Proc(const char* name) {
 }
 }  // namespace
 
-CBannerImage::~CBannerImage() {
+zel::CBannerImage::~CBannerImage() {
     if (image_ != nullptr)
         if (auto dispose = Proc<DisposeFn>("GdipDisposeImage")) dispose(image_);
 }
 
-bool CBannerImage::Load(const std::wstring& path) {
+bool zel::CBannerImage::LoadFromFile(const std::wstring& path) {
     if (image_ != nullptr) return true;
     auto load = Proc<LoadFn>("GdipLoadImageFromFile");
     if (load == nullptr || path.empty() || load(path.c_str(), &image_) != 0) image_ = nullptr;
     return image_ != nullptr;
 }
 
-void CBannerImage::Draw(HDC dc, int x, int y, int width, int height) const {
+bool zel::CBannerImage::Draw(HDC dc, int x, int y, int width, int height) const {
     DrawImageStretched(dc, image_, x, y, width, height);
+    return image_ != nullptr;
 }
 
-bool CBannerImage::PixelAt(int x, int y, COLORREF& colour) const {
+COLORREF zel::ButtonBackgroundFromBanner(const CBannerImage& bottomBanner) {
+    COLORREF colour = RGB(255, 255, 255);
+    return bottomBanner.PixelColour(20, 20, colour) ? colour : RGB(255, 255, 255);
+}
+
+bool zel::CBannerImage::PixelColour(int x, int y, COLORREF& colour) const {
     auto get = Proc<GetPixelFn>("GdipBitmapGetPixel");
     DWORD argb = 0;
     if (image_ == nullptr || get == nullptr || get(image_, x, y, &argb) != 0) return false;

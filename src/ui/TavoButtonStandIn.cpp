@@ -21,19 +21,17 @@ CTavoButton::~CTavoButton() {
     if (hwnd_ != nullptr && ::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
 }
 
-BOOL CTavoButton::Create(DWORD style, const RECT& rect, HWND parent, int id) {
+bool CTavoButton::Create(HWND parent, int id, const RECT& rect, DWORD style) {
     hwnd_ = ::CreateWindowExW(0, L"BUTTON", caption_.c_str(), style | WS_CHILD | BS_PUSHBUTTON, rect.left, rect.top,
                               rect.right - rect.left, rect.bottom - rect.top, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
-    if (hwnd_ == nullptr) return FALSE;
+    if (hwnd_ == nullptr) return false;
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     ::SetPropW(hwnd_, kButtonProperty, this);
     platformProc_ = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CTavoButton::Proc)));
-    return TRUE;
+    return true;
 }
-
-bool CTavoButton::IsTavoButton(HWND hwnd) { return FromHandle(hwnd) != nullptr; }
 
 CTavoButton* CTavoButton::FromHandle(HWND hwnd) {
     return hwnd != nullptr ? static_cast<CTavoButton*>(::GetPropW(hwnd, kButtonProperty)) : nullptr;

@@ -14,20 +14,18 @@ public:
     CTavoButton(const CTavoButton&) = delete;
     CTavoButton& operator=(const CTavoButton&) = delete;
 
-    BOOL Create(DWORD style, const RECT& rect, HWND parent, int id);
+    bool Create(HWND parent, int id, const RECT& rect, DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP);
     HWND Handle() const { return hwnd_; }
-    // Whether a window is one of these buttons.
-    static bool IsTavoButton(HWND hwnd);
     static CTavoButton* FromHandle(HWND hwnd);
+    static bool ReflectDrawItem(const DRAWITEMSTRUCT*) { return false; }
 
     void SetEnabledLook(int enabled) { enabled_ = enabled; }
     int IsEnabledLook() const { return enabled_; }
-    void SetNormalLook(COLORREF = 0) { hover_ = 0; }
+    void SetNormalLook(COLORREF = 0) {}
     void SetHotLook() {}
     void SetFocusedLook() {}
     void SetFocusedFlag(int flag) { focused_ = flag; }
-    int FocusedFlag() const { return focused_; }
-    void SetHoverFlag(int flag) { hover_ = flag; }
+    int IsFocusedFlag() const { return focused_; }
     void SetBackgroundColour(COLORREF) {}
     void SetLeaveWhite(int) {}
     void SetCaption(const std::wstring& text);
@@ -42,5 +40,4 @@ private:
     WNDPROC platformProc_ = nullptr;
     int enabled_ = 1;
     int focused_ = 0;
-    int hover_ = 0;
 };

@@ -55,6 +55,7 @@ CTavoSheet::CTavoSheet(const std::wstring& displayName) : CPropertySheetBase(dis
     for (WizardPage kind : {WizardPage::Language, WizardPage::Welcome, WizardPage::Requirements, WizardPage::License,
                             WizardPage::DirChange, WizardPage::Extractor, WizardPage::AutoLaunch, WizardPage::Finish})
         PageOf(kind)->SetTitle(displayName);
+    UseHeaderBand();
 }
 
 CTavoSheet::~CTavoSheet() {
@@ -131,8 +132,8 @@ void CTavoSheet::OnInitialized() {
     // The button band is the bottom banner's: no line runs across it.
     if (HWND line = ::GetDlgItem(hwnd, kPlatformSeparatorId)) ::ShowWindow(line, SW_HIDE);
 
-    if (!theApp.BottomImagePath.empty()) bottomBanner_.Load(theApp.BottomImagePath);                  // 4
-    if (!theApp.TopImagePath.empty()) topBanner_.Load(theApp.TopImagePath);
+    if (!theApp.BottomImagePath.empty()) bottomBanner_.LoadFromFile(theApp.BottomImagePath);                  // 4
+    if (!theApp.TopImagePath.empty()) topBanner_.LoadFromFile(theApp.TopImagePath);
 
     std::wstring setupType = CSettingsFile(theInitializer.SettingsFilePath).GetString(L"Package", L"Setuptype");  // 5
     if (::_wcsicmp(setupType.c_str(), L"PLUS") != 0) {
@@ -180,9 +181,7 @@ void CTavoSheet::CreateTitle() {
 }
 
 void CTavoSheet::CreateButtonBar() {
-    COLORREF colour = RGB(255, 255, 255);
-    COLORREF pixel = 0;
-    if (bottomBanner_.PixelAt(20, 20, pixel)) colour = pixel;
+    const COLORREF colour = zel::ButtonBackgroundFromBanner(bottomBanner_);
 
     const int right = pageRect_.right;
     const int y = pageBottom_ + bandHeight_ / 2 - 15;
@@ -202,7 +201,7 @@ void CTavoSheet::CreateButtonBar() {
     for (const Spec& spec : specs) {
         auto button = std::make_unique<CTavoButton>(GetLangString(spec.StringId), Handle());
         RECT rect = {spec.Left, y, spec.Right, y + kButtonHeight};
-        button->Create(WS_VISIBLE | WS_TABSTOP, rect, Handle(), spec.Id);
+        button->Create(Handle(), spec.Id, rect, WS_CHILD | WS_VISIBLE | WS_TABSTOP);
         button->SetBackgroundColour(colour);
         button->SetEnabledLook(1);
         button->SetFocusedFlag(0);
@@ -233,7 +232,6 @@ void CTavoSheet::EnableButtons(const std::wstring& names, int enable) {
         if (clearsOnDisable && !enable) {
             Redraw(button);
             button->SetFocusedFlag(0);
-            if (button == cancelButton_.get()) button->SetHoverFlag(0);
         } else {
             button->SetNormalLook();
         }
@@ -427,7 +425,7 @@ void CTavoSheet::ClickButton(CTavoButton* button) {
 }
 
 ButtonRole CTavoSheet::RoleOf(HWND window) const {
-    if (window == nullptr || !CTavoButton::IsTavoButton(window)) return ButtonRole::None;
+    if (CTavoButton::FromHandle(window) == nullptr) return ButtonRole::None;
     return RoleOfButtonId(::GetDlgCtrlID(window));
 }
 
@@ -564,6 +562,10 @@ BOOL CTavoSheet::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
         if (LOWORD(wParam) != IDCANCEL && LOWORD(wParam) != 5) return FALSE;
         if (QueryCancel() == kCancelConfirmed) JumpToFinish();
         result = 0;
+        return TRUE;
+    case WM_DRAWITEM:
+        if (!CTavoButton::ReflectDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return FALSE;
+        result = TRUE;
         return TRUE;
     case WM_ZEL_BUTTON_CLICKED:
         OnButtonPressed(static_cast<int>(wParam));

@@ -118,8 +118,8 @@ private:
     std::unique_ptr<CTavoButton> nextButton_;
     std::unique_ptr<CTavoButton> backButton_;
     std::unique_ptr<CTavoButton> finishButton_;
-    CBannerImage topBanner_;
-    CBannerImage bottomBanner_;
+    zel::CBannerImage topBanner_;
+    zel::CBannerImage bottomBanner_;
     RECT pageRect_ = {};
     int pageBottom_ = 0;
     int bandHeight_ = 0;
