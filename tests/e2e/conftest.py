@@ -26,6 +26,8 @@ ZELPACK = os.environ.get("ZEL_ZELPACK", "") or str(REPO / "out" / "zelpack")
 DEMO_PACKAGE = REPO / "examples" / "demo-package"
 
 RUN_TIMEOUT = 120  # a run that takes longer counts as a hang
+# Screenshots and other things kept from a run, one folder per test.
+ARTIFACTS = Path(os.environ.get("ZEL_E2E_ARTIFACTS", PREFIX.parent / "e2e-artifacts"))
 LOG_FOLDER = PREFIX / "drive_c" / "ProgramData" / "Ulverin" / "Automation" / "Logfiles"
 MASTER_LOG = LOG_FOLDER / "Tavo.log"
 GUID_FOLDER = re.compile(r"^\{[0-9A-Fa-f-]{36}\}$")
@@ -91,6 +93,9 @@ class Wine:
         self.prefix = PREFIX
         self.stale = False
         subprocess.run([str(WINE_RUN), "--prefix", str(PREFIX), "--init"], env=self.env, check=True)
+        # Wine draws the title bars itself: without a window manager there
+        # would be none, and no close box for the GUI tests to press.
+        self.reg("add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f")
 
     def command(self, program, *args):
         return [str(WINE_RUN), "--prefix", str(PREFIX), str(program), *map(str, args)]
@@ -259,3 +264,27 @@ def make_package(tmp_path):
         return zelpack_build(folder, tmp_path / f"out{counter[0]}" / "Setup.exe", *options)
 
     return make
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    # Kept on the test item so that fixtures can tell at teardown how the test went.
+    outcome = yield
+    report = outcome.get_result()
+    setattr(item, "report_" + report.when, report)
+
+
+@pytest.fixture
+def robot(wine, request):
+    """The GUI robot (robot.py) for this test; its screenshots go to
+    ARTIFACTS/<test name>/, with one more of the screen when the test failed."""
+    from robot import Robot, artifact_folder
+
+    r = Robot(wine, HELPERS / "robot.exe", artifact_folder(ARTIFACTS, request.node.name))
+    yield r
+    report = getattr(request.node, "report_call", None)
+    try:
+        if report is not None and report.failed:
+            r.screenshot("failed")
+    finally:
+        r.close()
