@@ -34,8 +34,6 @@ struct GdiplusStartupInputV1 {
 };
 using GdiplusStartupFn = int(WINAPI*)(ULONG_PTR*, const GdiplusStartupInputV1*, void*);
 using GdiplusShutdownFn = void(WINAPI*)(ULONG_PTR);
-using GdipLoadImageFromFileFn = int(WINAPI*)(const wchar_t*, void**);
-using GdipDisposeImageFn = int(WINAPI*)(void*);
 
 template <typename Fn>
 Fn ProcAddress(HMODULE module, const char* name) {
@@ -182,10 +180,7 @@ void CZelSelfExtractorUIApp::LoadBannerImages() {
     if (isPlainName(settings.GetString(L"Images", L"BOTTOMImage"))) BottomImagePath = LoadBannerImage(L"BOTTOMImage");
     if (!isPlainName(settings.GetString(L"Images", L"TopImage"))) return;
     TopImagePath = LoadBannerImage(L"TopImage");
-    if (auto load = ProcAddress<GdipLoadImageFromFileFn>(gdiplus_.get(), "GdipLoadImageFromFile");
-        load != nullptr && GdiplusToken != 0) {
-        if (load(TopImagePath.c_str(), &TopImage) != 0) TopImage = nullptr;
-    }
+    if (GdiplusToken != 0) TopImage.LoadFromFile(TopImagePath);
 }
 
 void CZelSelfExtractorUIApp::RunFrontEnd(int dispatch) {
@@ -256,10 +251,8 @@ void CZelSelfExtractorUIApp::Quit(int levelSelector, int exitCode, const std::ws
 void CZelSelfExtractorUIApp::ReleaseResources() {
     UnlockSettingsFile();
     startup_seams::ReleaseWindows(*this);
-    if (TopImage != nullptr) {
-        if (auto dispose = ProcAddress<GdipDisposeImageFn>(gdiplus_.get(), "GdipDisposeImage")) dispose(TopImage);
-        TopImage = nullptr;
-    }
+    // Before the graphics library stops.
+    TopImage.Reset();
     for (const std::wstring* path : {&TopImagePath, &BottomImagePath}) {
         if (!path->empty() && ::GetFileAttributesW(path->c_str()) != INVALID_FILE_ATTRIBUTES)
             ::DeleteFileW(path->c_str());

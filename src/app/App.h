@@ -6,6 +6,7 @@
 #include "app/WorkerThread.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
+#include "ui/BannerImage.h"
 
 #include <windows.h>
 
@@ -77,8 +78,8 @@ public:
     ULONG_PTR GdiplusToken = 0;
     std::wstring DisplayName;
     std::wstring TopImagePath;
-    // The top banner image (a GDI+ image), null until loaded.
-    void* TopImage = nullptr;
+    // The top banner image; empty until loaded, or when the file is no image.
+    zel::CBannerImage TopImage;
     std::wstring BottomImagePath;
     LogFontSpec HeadingFont;
     LogFontSpec BodyFont;
