@@ -6,8 +6,8 @@
 #include "framework/Handles.h"
 #include "framework/PropertySheet.h"
 #include "launch/AutolaunchSequence.h"
-#include "ui/BannerImageStandIn.h"
-#include "ui/TavoButtonStandIn.h"
+#include "ui/BannerImage.h"
+#include "ui/TavoButton.h"
 #include "ui/WizardLogic.h"
 #include "ui/WizardPages.h"
 

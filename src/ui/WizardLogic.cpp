@@ -2,6 +2,7 @@
 
 #include "app/ExitCodes.h"
 #include "payload/LanguageTexts.h"
+#include "ui/FitText.h"
 #include "platform/UtilPaths.h"
 
 #include <cwchar>
@@ -177,15 +178,6 @@ ButtonSet ParseButtonNames(const std::wstring& list) {
     return set;
 }
 
-std::wstring TextFromString(std::wstring text, const std::wstring& placeholder, const std::wstring& value) {
-    size_t pair = text.find(L"\\n");
-    if (pair != std::wstring::npos) text.replace(pair, 2, L"\n");
-    if (placeholder.empty()) return text;
-    for (size_t at = text.find(placeholder); at != std::wstring::npos; at = text.find(placeholder, at + value.size()))
-        text.replace(at, placeholder.size(), value);
-    return text;
-}
-
 int WizardExitCode(const WizardOutcome& o, int exitCodeSoFar) {
     if (!o.SheetShown) return kExitExtractionFailed;
     if (o.CancelConfirmed) return o.CancelledOn == WizardPage::Requirements ? kExitRequirementsNotMet : kExitCancelled;
@@ -197,13 +189,13 @@ FinishText FinishResultText(const FinishTextInputs& in) {
     const std::wstring product = L"[PRODUCTNAME]";
     auto withCheckLog = [](int id) { return GetLangString(id) + L" " + GetLangString(606); };
     auto partFile = [&](int id) {
-        return FinishText{TextFromString(withCheckLog(id), L"[FILENAME]", in.PartFileName), true};
+        return FinishText{zel::FillStringTemplate(withCheckLog(id), L"[FILENAME]", in.PartFileName), true};
     };
     switch (in.FinishStatus) {
     case 11:
-        return {TextFromString(GetLangString(601), product, in.DisplayName), true};
+        return {zel::FillStringTemplate(GetLangString(601), product, in.DisplayName), true};
     case 12:
-        return {TextFromString(GetLangString(614), product, in.DisplayName), true};
+        return {zel::FillStringTemplate(GetLangString(614), product, in.DisplayName), true};
     case 2:
         return {withCheckLog(605), true};
     case -2:
@@ -213,16 +205,16 @@ FinishText FinishResultText(const FinishTextInputs& in) {
     case -5:
         return partFile(615);
     case -4:
-        return {TextFromString(withCheckLog(611), product, in.DisplayName), false};
+        return {zel::FillStringTemplate(withCheckLog(611), product, in.DisplayName), false};
     case -6:
-        return {TextFromString(GetLangString(611), product, in.DisplayName), false};
+        return {zel::FillStringTemplate(GetLangString(611), product, in.DisplayName), false};
     case 0: {
         int id = 600;
         if (in.LaunchAtFinish == 0 && in.ExtractOnly == 0)
             id = 612;
         else if (in.AutoLaunch == 1)
             id = 610;
-        return {TextFromString(GetLangString(id), product, in.DisplayName), false};
+        return {zel::FillStringTemplate(GetLangString(id), product, in.DisplayName), false};
     }
     default:
         return {withCheckLog(602), true};

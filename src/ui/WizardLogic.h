@@ -97,10 +97,6 @@ struct ButtonSet {
 };
 ButtonSet ParseButtonNames(const std::wstring& list);
 
-// A language string made ready for a control: its first backslash-n pair
-// becomes a line break, then every placeholder becomes value.
-std::wstring TextFromString(std::wstring text, const std::wstring& placeholder, const std::wstring& value);
-
 // How a wizard run went, for the process exit code.
 struct WizardOutcome {
     bool SheetShown = false;

@@ -10,7 +10,7 @@
 #include "payload/LanguageTexts.h"
 #include "platform/SettingsFile.h"
 #include "platform/UtilPaths.h"
-#include "ui/BannerImageStandIn.h"
+#include "ui/FitText.h"
 #include "ui/TavoSheet.h"
 
 #include <cstdint>
@@ -62,7 +62,7 @@ void CTavoPage::SetFont(int id, HGDIOBJ font) const {
 
 void CTavoPage::SetTextFromString(int controlId, int stringId, const std::wstring& placeholder,
                                   const std::wstring& value) {
-    ::SetDlgItemTextW(Handle(), controlId, TextFromString(GetLangString(stringId), placeholder, value).c_str());
+    ::SetDlgItemTextW(Handle(), controlId, zel::FillStringTemplate(GetLangString(stringId), placeholder, value).c_str());
 }
 
 void CTavoPage::RepaintUnderPage() const {
@@ -91,7 +91,7 @@ BOOL CTavoPage::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) 
         HDC dc = ::BeginPaint(Handle(), &paint);
         RECT client = {};
         ::GetClientRect(Handle(), &client);
-        DrawImageStretched(dc, theApp.TopImage, 0, 0, client.right, kBannerHeight);
+        theApp.TopImage.Draw(dc, 0, 0, client.right, kBannerHeight);
         ::EndPaint(Handle(), &paint);
         result = 0;
         return TRUE;

@@ -9,8 +9,6 @@ INT_PTR ShowExtractionPasswordDialog(CTavoSheet&) {
     return IDCANCEL;
 }
 
-std::wstring FitTextToControl(HWND, const std::wstring& text, bool) { return text; }
-
 void AskOverwrite(HWND) {
     // Keeping the file loses nothing; overwriting without asking could.
     OverwriteAnswer = OverwriteNo;

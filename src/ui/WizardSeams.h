@@ -13,10 +13,6 @@ class CTavoSheet;
 // password is refused: this returns IDCANCEL and nothing is extracted.
 INT_PTR ShowExtractionPasswordDialog(CTavoSheet& sheet);
 
-// The text as it fits into the control, with an ellipsis at its end (or at
-// its start when leading); until the fitting exists, the text as it is.
-std::wstring FitTextToControl(HWND control, const std::wstring& text, bool leading);
-
 // The file overwrite question of the cabinet engine; until the dialog
 // exists the existing file is kept.
 void AskOverwrite(HWND owner);

@@ -241,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"other_key", Key('A', B::None, 1000, P::DirChange), M::None, T::None, false, false}),
     [](const testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
 
-// ---- button names and texts ----
+// ---- button names ----
 
 TEST(ButtonNames, AreMatchedWithoutCaseAndUnknownOnesIgnored) {
     ButtonSet set = ParseButtonNames(L"next,Cancel,HELP");
@@ -253,12 +253,6 @@ TEST(ButtonNames, AreMatchedWithoutCaseAndUnknownOnesIgnored) {
     EXPECT_TRUE(all.Back && all.Next && all.Finish && all.Cancel);
     ButtonSet none = ParseButtonNames(L"");
     EXPECT_FALSE(none.Back || none.Next || none.Finish || none.Cancel);
-}
-
-TEST(TextFromString, BreaksTheFirstLineAndReplacesEveryPlaceholder) {
-    EXPECT_EQ(TextFromString(L"A\\nB\\nC [X] and [X]", L"[X]", L"v"), L"A\nB\\nC v and v");
-    // A value holding the placeholder is not replaced again.
-    EXPECT_EQ(TextFromString(L"[X]!", L"[X]", L"[X][X]"), L"[X][X]!");
 }
 
 // ---- the end of the run ----
