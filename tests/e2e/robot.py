@@ -28,12 +28,29 @@ itself; the robot finds windows by caption and controls by their template id:
 
 `wait_window` makes the window found the current one for the control methods
 (pass window= to address another); message boxes never count as windows
-there, so a dialog and the question it asks may share a caption.
+there, so a dialog and the question it asks may share a caption. Controls
+are found among all descendants, the visible one first, so the controls of
+the current page of a property sheet are reached by their template id.
 `controls()` lists a window's controls (id, class, text, states, rectangle),
-`focus()` tells which control has the keyboard focus, `progress(id)` reads a
-progress bar. Screenshots land in build/<arch>/e2e-artifacts/<test name>/,
-numbered in the order taken; a failed test adds one of the screen at the
-failure. Every wait has a timeout and fails the test with what was seen.
+`focus()` tells which window is in front and which control has the keyboard
+focus, `progress(id)` reads a progress bar, `close_box()` clicks the title
+bar's close box (Wine draws the title bars itself in the test prefix).
+Keys: TAB, ENTER, ESCAPE, SPACE, LEFT, RIGHT, UP, DOWN, HOME, END, DELETE,
+BACKSPACE, F1-F12, letters and digits, joined with SHIFT+, CTRL+, ALT+.
+
+Input is asynchronous, as it is for a user: click and key return once the
+input is queued, and the program handles it in its own time. Read what
+follows through a wait (wait_window, wait_control, wait_text, wait_box,
+wait_gone, wait_until), not with a read straight after the click.
+
+Screenshots land in build/<arch>/e2e-artifacts/<test name>/, numbered in
+the order taken; a failed test adds one of the screen at the failure. Every
+wait has a timeout and fails the test with what was missing.
+
+The robot keeps the Wine session up while the test runs, and Wine.start
+waits for the session to end after a registry change (wine.reg, the drives
+fixture): make such changes before the robot starts (ask for those fixtures
+before `robot`).
 """
 import json
 import queue
@@ -41,6 +58,7 @@ import re
 import shutil
 import subprocess
 import threading
+import time
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -159,6 +177,19 @@ class Robot:
 
     def is_checked(self, id, window=None):
         return self.control(id, window).get("checked", 0) == 1
+
+    def wait_text(self, id, text, window=None, timeout=WAIT):
+        """Waits until the control shows text; returns what it shows then."""
+        return self.wait_until(lambda: self.text(id, window) == text, timeout,
+                               f"control {id} to show {text!r}") and text
+
+    def wait_until(self, predicate, timeout=WAIT, what="the condition"):
+        end = time.monotonic() + timeout
+        while not predicate():
+            if time.monotonic() > end:
+                raise RobotError(f"waited {timeout:.0f} s for {what}")
+            time.sleep(0.05)
+        return True
 
     def progress(self, id, window=None):
         """A progress bar's {"pos", "low", "high"}."""

@@ -2,6 +2,7 @@
 Enter and Escape, and the cancel question, through the GUI robot."""
 import os
 import shutil
+import subprocess
 import time
 
 import pytest
@@ -45,8 +46,11 @@ def dialog(wine, robot, package, target):
         assert wait_for(lambda: target.is_dir() and len(list(target.iterdir())) >= 2, 60), "nothing was extracted"
         yield stub
     finally:
-        # The test collects the run; one left waiting on a question is ended.
-        if stub.poll() is None:
+        # The test collects the run. One that is still busy gets time to
+        # clean up; one left waiting on a question is ended.
+        try:
+            stub.wait(timeout=20)
+        except subprocess.TimeoutExpired:
             stub.kill()
             stub.wait()
 

@@ -473,6 +473,8 @@ std::vector<std::wstring> Split(const std::wstring& line) {
 //   type HWND ID TEXT                    click into the edit, select its text, type TEXT
 //   focus                                the foreground window and its focused control
 //   box CAPTION exact|sub TIMEOUT_MS     a visible message box: its text and buttons
+//   box-button HWND BUTTON               press and release on the box's button, given by
+//                                        its caption without "&" or by its id
 //   progress HWND ID                     a progress bar's position and range
 //   post|send HWND MSG WPARAM LPARAM     a raw message (numbers only)
 //   sleep MS
