@@ -27,8 +27,14 @@ constexpr int kPlatformSeparatorId = 0x3026;
 
 CTavoSheet* runningSheet = nullptr;
 
+// The button looks again where the pointer is: a move to (0, 0) would lie
+// inside every button and leave it looking hot with the pointer elsewhere.
 void HoverCheck(CTavoButton* button) {
-    if (button != nullptr && button->Handle() != nullptr) ::SendMessageW(button->Handle(), WM_MOUSEMOVE, 0, 0);
+    if (button == nullptr || button->Handle() == nullptr) return;
+    POINT pointer = {};
+    ::GetCursorPos(&pointer);
+    ::ScreenToClient(button->Handle(), &pointer);
+    ::SendMessageW(button->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(pointer.x, pointer.y));
 }
 
 void SetButtonCaption(CTavoButton* button, int stringId) {
@@ -563,7 +569,8 @@ BOOL CTavoSheet::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_CTLCOLORSTATIC: {
         HDC dc = reinterpret_cast<HDC>(wParam);
         ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, RGB(255, 255, 255));
+        // White is meant for the banner; without one it would vanish on the grey.
+        ::SetTextColor(dc, topBanner_.Loaded() ? RGB(255, 255, 255) : ::GetSysColor(COLOR_WINDOWTEXT));
         result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
         return TRUE;
     }
