@@ -1,6 +1,7 @@
 """The wizard of a run without switches, driven through the GUI robot: the way
 from the welcome page to the finish page, a cancel on the welcome page, Escape
 on the finish page, and the looks of the sheet kept as screenshots."""
+import os
 import shutil
 import struct
 
@@ -145,6 +146,34 @@ def test_sheet_looks(wine, robot, tmp_path, target, setup_type, blue):
         robot.click(FINISH)
         robot.wait_gone()
         assert finish_stub(stub).exit_code == 6
+    finally:
+        if stub.poll() is None:
+            stub.kill()
+            stub.wait()
+        shutil.rmtree(out, ignore_errors=True)
+
+
+def test_cancel_during_extraction_removes_what_was_extracted(wine, robot, tmp_path, target):
+    out = linux_path(TARGET).parent / "package"
+    shutil.rmtree(out, ignore_errors=True)
+    # Without the welcome page the extraction starts at once; enough data to
+    # still be running when the question comes.
+    files = {f"part{i:02}.bin": os.urandom(2 << 20) for i in range(32)}
+    exe = build_package(tmp_path / "pkg", out / "Setup.exe", settings(TARGET, "[Dialogs]\nWelcomeDialog=0\n"), files)
+    stub = start_stub(wine, exe)
+    try:
+        robot.wait_window(CAPTION, timeout=60)
+        robot.wait_control(CANCEL)
+        robot.click(CANCEL)
+        assert robot.answer_box(CAPTION, "Yes") == QUESTION
+        robot.wait_control(FINISH, timeout=60)
+        assert robot.wait_text(FINISH_TEXT, f"The extraction of {CAPTION} has been cancelled.")
+        robot.click(FINISH)
+        robot.wait_gone()
+        result = finish_stub(stub)
+        assert result.exit_code == 6
+        assert result.has_line("User canceled the extraction process")
+        assert not target.exists() or not any(target.iterdir())
     finally:
         if stub.poll() is None:
             stub.kill()
