@@ -42,9 +42,7 @@ CExtractorPage::CExtractorPage() : CTavoPage(IDD_EXTRACTOR_PAGE, WizardPage::Ext
 }
 
 void CExtractorPage::SetStatusTexts(int statusString) {
-    ::SetDlgItemTextW(Handle(), kExtractionHeading, GetLangString(506).c_str());
-    ::SetDlgItemTextW(Handle(), kExtractionStatus, GetLangString(statusString).c_str());
-    RepaintUnderPage();
+    SetHeadingAndStatus(kExtractionHeading, 506, kExtractionStatus, statusString);
 }
 
 BOOL CExtractorPage::OnInitDialog() {
@@ -164,9 +162,7 @@ unsigned __stdcall LaunchSetupThread(void* wrapper) {
 }  // namespace
 
 void CAutoLaunchSilentPage::SetTexts(int statusString) {
-    ::SetDlgItemTextW(Handle(), kInstallHeading, GetLangString(513).c_str());
-    ::SetDlgItemTextW(Handle(), kInstallStatus, GetLangString(statusString).c_str());
-    RepaintUnderPage();
+    SetHeadingAndStatus(kInstallHeading, 513, kInstallStatus, statusString);
 }
 
 BOOL CAutoLaunchSilentPage::OnInitDialog() {

@@ -347,23 +347,9 @@ void CTavoSheet::SetCloseEnabled(int state) {
 void CTavoSheet::SetFittedText(int controlId, const std::wstring& text, FitForm form) {
     HWND control = Handle() != nullptr ? ::GetDlgItem(Handle(), controlId) : nullptr;
     if (control == nullptr) return;
-    // Measured on the sheet's device context with the control's font.
-    HDC dc = ::GetDC(Handle());
-    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
-    auto measure = [dc](const std::wstring& piece) {
-        SIZE size = {};
-        ::GetTextExtentPoint32W(dc, piece.c_str(), static_cast<int>(piece.size()), &size);
-        return zel::TextExtent{size.cx, size.cy};
-    };
-    RECT client = {};
-    ::GetClientRect(control, &client);
     const auto options =
         zel::FitOptions::Sheet(form == FitForm::LeadingEllipsis ? zel::EllipsisForm::Leading : zel::EllipsisForm::End);
-    std::wstring fitted = zel::FitText(text, static_cast<std::uint32_t>(client.right),
-                                       static_cast<std::uint32_t>(client.bottom), measure, options);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(Handle(), dc);
-    ::SetWindowTextW(control, fitted.c_str());
+    ::SetWindowTextW(control, FitToControl(control, text, options).c_str());
 }
 
 // ---- cancel ----

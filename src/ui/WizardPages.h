@@ -4,11 +4,16 @@
 
 #include "framework/Handles.h"
 #include "framework/PropertySheet.h"
+#include "ui/FitText.h"
 #include "ui/WizardLogic.h"
 
 #include <string>
 
 class CTavoSheet;
+
+// The text fitted into the control's client area, measured on its parent's
+// device context with the control's font.
+std::wstring FitToControl(HWND control, const std::wstring& text, const zel::FitOptions& options);
 
 // Posted by the launch to make the finish page current; returns 1.
 constexpr UINT WM_ZEL_GO_TO_FINISH = WM_USER + 600;  // 1624
@@ -40,6 +45,9 @@ protected:
     // The language string with its first backslash-n made a line break and
     // every placeholder replaced.
     void SetTextFromString(int controlId, int stringId, const std::wstring& placeholder, const std::wstring& value);
+    // A heading and a status text, fitted without padding, then the page
+    // repainted.
+    void SetHeadingAndStatus(int headingId, int headingString, int statusId, int statusString);
     // Repaints the part of the sheet under the page, background included.
     void RepaintUnderPage() const;
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
