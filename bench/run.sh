@@ -22,6 +22,12 @@ for a in "$@"; do
 done
 zelpack=${ZELPACK:-$repo/out/zelpack}
 stub=${STUB:-$repo/out/ZelSelfExtractorUI.exe}
+# Where 32-bit programs cannot run (tools/wine), the x86_64 stub stands in, and
+# the peers run as 64-bit programs too.
+if [ -z "${STUB:-}" ] && ! "$repo/tools/wine" --can-run-32bit; then
+  echo "bench: this machine cannot run 32-bit programs; timing the x86_64 stub" >&2
+  stub=$repo/out/x64/ZelSelfExtractorUI.exe
+fi
 prefix=${BENCH_PREFIX:-$repo/build/bench/wineprefix}
 seed=${BENCH_SEED:-1}
 threads=${BENCH_THREADS:-$(nproc)}

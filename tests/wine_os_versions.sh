@@ -6,6 +6,7 @@
 set -euo pipefail
 
 wine_run=$1
+wine=$(dirname "$wine_run")/wine
 prefix=$2
 exe=$3
 
@@ -15,14 +16,14 @@ WINEPREFIX=$(realpath -m "$prefix")
 export WINEDEBUG=-all
 
 restore() {
-  wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
+  "$wine" reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
   wineserver -w
 }
 trap restore EXIT
 
 for version in winxp win7 win81; do
   echo "== prefix version $version"
-  wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null
+  "$wine" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null
   wineserver -w
   ZEL_EXPECT_WINVER=$version "$wine_run" --prefix "$prefix" "$exe" \
     --gtest_filter='OsValidatorUnderWine.*'

@@ -4,6 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 prefix=build/i686/wineprefix
+stub=out/ZelSelfExtractorUI.exe
+if ! tools/wine --can-run-32bit; then
+  echo "== This machine cannot run 32-bit programs: the demo uses the x86_64 stub"
+  prefix=build/x64/wineprefix
+  stub=out/x64/ZelSelfExtractorUI.exe
+fi
 stage="$prefix/drive_c/zeldemo"
 logs="$prefix/drive_c/ProgramData/Ulverin/Automation/Logfiles"
 
@@ -12,7 +18,7 @@ rm -rf "$stage" "$logs" "$prefix/drive_c/users/root/Temp/ZelDemo"
 mkdir -p "$stage"
 
 echo "== zelpack build examples/demo-package -o C:\\zeldemo\\Setup.exe"
-out/zelpack build examples/demo-package -o "$stage/Setup.exe" --stub out/ZelSelfExtractorUI.exe
+out/zelpack build examples/demo-package -o "$stage/Setup.exe" --stub "$stub"
 out/zelpack inspect "$stage/Setup.exe"
 
 echo

@@ -2,7 +2,7 @@
 
 Paths come from the environment that ctest sets (ZEL_STUB, ZEL_HELPERS_DIR,
 ZEL_WINEPREFIX, ZEL_WINE_RUN, ZEL_ZELPACK); run by hand, they default to the
-i686 build in build/i686.
+i686 build in build/i686. Both builds run the suite under ctest.
 """
 import os
 import re
@@ -22,6 +22,8 @@ STUB = Path(os.environ.get("ZEL_STUB", BUILD / "ZelSelfExtractorUI.exe"))
 HELPERS = Path(os.environ.get("ZEL_HELPERS_DIR", BUILD / "tests"))
 PREFIX = Path(os.environ.get("ZEL_WINEPREFIX", BUILD / "wineprefix-e2e"))
 WINE_RUN = Path(os.environ.get("ZEL_WINE_RUN", REPO / "tools" / "wine-run"))
+# Picks the Wine loader this machine can execute (tools/wine).
+WINE = WINE_RUN.parent / "wine"
 ZELPACK = os.environ.get("ZEL_ZELPACK", "") or str(REPO / "out" / "zelpack")
 DEMO_PACKAGE = REPO / "examples" / "demo-package"
 
@@ -118,7 +120,7 @@ class Wine:
                                 stderr=subprocess.DEVNULL)
 
     def reg(self, *args):
-        subprocess.run(["wine", "reg", *args], env=dict(self.env, WINEPREFIX=str(PREFIX)),
+        subprocess.run([str(WINE), "reg", *args], env=dict(self.env, WINEPREFIX=str(PREFIX)),
                        capture_output=True, check=True, timeout=60)
         self.stale = True
 
@@ -288,3 +290,9 @@ def robot(wine, request):
             r.screenshot("failed")
     finally:
         r.close()
+
+
+def can_run_32bit():
+    """False on machines whose kernel cannot execute 32-bit programs: there
+    only 64-bit Windows programs run under Wine."""
+    return subprocess.run([str(WINE), "--can-run-32bit"]).returncode == 0

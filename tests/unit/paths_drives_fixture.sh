@@ -23,6 +23,7 @@ set -uo pipefail
 
 action=$1
 wine_run=$2
+wine=$(dirname "$wine_run")/wine
 export WINEPREFIX
 WINEPREFIX=$(realpath -m "$3")
 export WINEDEBUG=-all
@@ -35,10 +36,10 @@ drives='HKLM\Software\Wine\Drives'
 
 # mountmgr reads drive types from the 64-bit registry view when it starts.
 set_drive_type() {
-  wine reg add "$drives" /v "$1" /d "$2" /f /reg:64 >/dev/null 2>&1
+  "$wine" reg add "$drives" /v "$1" /d "$2" /f /reg:64 >/dev/null 2>&1
 }
 delete_drive_type() {
-  wine reg delete "$drives" /v "$1" /f /reg:64 >/dev/null 2>&1
+  "$wine" reg delete "$drives" /v "$1" /f /reg:64 >/dev/null 2>&1
 }
 
 undo() {

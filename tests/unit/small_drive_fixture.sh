@@ -12,6 +12,7 @@ set -uo pipefail
 
 action=$1
 wine_run=$2
+wine=$(dirname "$wine_run")/wine
 export WINEPREFIX
 WINEPREFIX=$(realpath -m "$3")
 export WINEDEBUG=-all
@@ -26,7 +27,7 @@ undo() {
   rm -f "$marker" "$WINEPREFIX/dosdevices/j:"
   if mountpoint -q "$mount_dir" 2>/dev/null; then umount "$mount_dir"; fi
   rmdir "$mount_dir" 2>/dev/null
-  wine reg delete "$drives" /v j: /f /reg:64 >/dev/null 2>&1
+  "$wine" reg delete "$drives" /v j: /f /reg:64 >/dev/null 2>&1
 }
 
 case $action in
@@ -40,7 +41,7 @@ setup)
     exit 0
   fi
   ln -s "$mount_dir" "$WINEPREFIX/dosdevices/j:"
-  wine reg add "$drives" /v j: /d hd /f /reg:64 >/dev/null 2>&1 || { undo; exit 1; }
+  "$wine" reg add "$drives" /v j: /d hd /f /reg:64 >/dev/null 2>&1 || { undo; exit 1; }
   # A fresh wineserver (and mountmgr) picks up the drive type.
   wineserver -w
   touch "$marker"
