@@ -363,6 +363,11 @@ int CTavoSheet::QueryCancel() {
         ::Sleep(10);
     }
     if (!plan.Ask) return plan.Result;
+    // One question at a time: a second request while it is open is declined.
+    if (inCancelQuestion_) {
+        if (plan.PauseWorker) theApp.Worker.Resume();
+        return kCancelDeclined;
+    }
 
     inCancelQuestion_ = true;
     const int answer = zel::AppMessageBox(GetLangString(113), MB_YESNO);
@@ -407,7 +412,9 @@ void CTavoSheet::ApplyFollowUp(CancelFollowUp followUp) {
         ClickButton(finishButton_.get());
         break;
     case CancelFollowUp::CloseWindow:
-        Default(WM_SYSCOMMAND, SC_CLOSE, 0);
+        closing_ = true;
+        Default(WM_CLOSE, 0, 0);
+        closing_ = false;
         break;
     case CancelFollowUp::None:
         break;
@@ -566,6 +573,13 @@ BOOL CTavoSheet::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) != SC_CLOSE) return FALSE;
         OnSysClose(lParam);
+        result = 0;
+        return TRUE;
+    case WM_CLOSE:
+        // A close request from outside asks like the close box does; the
+        // platform would otherwise end the wizard without a word.
+        if (closing_) return FALSE;
+        OnSysClose(0);
         result = 0;
         return TRUE;
     case WM_COMMAND:

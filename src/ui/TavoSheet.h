@@ -126,6 +126,8 @@ private:
     WizardOutcome outcome_;
     bool passwordAccepted_ = false;
     bool inCancelQuestion_ = false;
+    // The platform's own close runs: its WM_CLOSE is not asked about again.
+    bool closing_ = false;
 };
 
 // The sheet of the running wizard, null outside it.

@@ -15,6 +15,7 @@ FILES = {"a.txt": b"alpha\r\n", "sub/b.txt": b"beta\r\n", "sub/deeper/c.bin": by
 NEXT, CANCEL, FINISH = 12324, 2, 12325
 WELCOME_TEXT, FINISH_TEXT, TITLE = 1047, 1033, 1000
 QUESTION = "Do you really want to cancel?"
+WM_CLOSE = 0x0010
 
 
 def bmp(width, height, pixel):
@@ -179,3 +180,17 @@ def test_cancel_during_extraction_removes_what_was_extracted(wine, robot, tmp_pa
             stub.kill()
             stub.wait()
         shutil.rmtree(out, ignore_errors=True)
+
+
+def test_close_box_asks_and_closes_the_finish_page(robot, wizard, target):
+    # A close request from another program asks too.
+    robot.post(WM_CLOSE)
+    assert robot.answer_box(CAPTION, "No") == QUESTION
+    assert robot.is_visible(NEXT)
+    robot.close_box()
+    assert robot.answer_box(CAPTION, "Yes") == QUESTION
+    robot.wait_control(FINISH)
+    robot.close_box()
+    robot.wait_gone()
+    assert finish_stub(wizard).exit_code == 6
+    assert not target.exists()
