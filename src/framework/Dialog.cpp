@@ -6,7 +6,9 @@ namespace zel {
 
 INT_PTR CDialogBase::DoModal() {
     CWinAppBase* app = GetApp();
-    HINSTANCE instance = app != nullptr ? app->Instance() : ::GetModuleHandleW(nullptr);
+    // Before the application runs (in tests) it has no instance yet; the
+    // controls of the template load their pictures from this one.
+    HINSTANCE instance = app != nullptr && app->Instance() != nullptr ? app->Instance() : ::GetModuleHandleW(nullptr);
     return ::DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId_), parent_, &CDialogBase::DialogProc,
                              reinterpret_cast<LPARAM>(this));
 }
@@ -39,6 +41,11 @@ INT_PTR CDialogBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default: {
         LRESULT result = 0;
         if (!OnMessage(message, wParam, lParam, result)) return FALSE;
+        // These take the dialog procedure's return value itself (a brush, an
+        // index) as their result.
+        if ((message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) || message == WM_COMPAREITEM ||
+            message == WM_VKEYTOITEM || message == WM_CHARTOITEM || message == WM_QUERYDRAGICON)
+            return static_cast<INT_PTR>(result);
         ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
         return TRUE;
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,30 @@ TEST_F(BannerImageTest, DrawingStretchesTheImageToTheRectangle) {
     ::SelectObject(dc, old);
     ::DeleteDC(dc);
     ::DeleteObject(bitmap);
+}
+
+// The welcome picture comes from a resource through a stream.
+TEST_F(BannerImageTest, LoadsFromAStreamAndRefusesGarbage) {
+    auto streamOf = [](const std::string& bytes) {
+        HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+        std::memcpy(::GlobalLock(memory), bytes.data(), bytes.size());
+        ::GlobalUnlock(memory);
+        IStream* stream = nullptr;
+        ::CreateStreamOnHGlobal(memory, TRUE, &stream);
+        return stream;
+    };
+    IStream* png = streamOf(zel_test::ReadBytes(DataFile("banner_40x40.png")));
+    ASSERT_NE(png, nullptr);
+    CBannerImage image;
+    EXPECT_TRUE(image.LoadFromStream(png));
+    EXPECT_EQ(zel::ButtonBackgroundFromBanner(image), RGB(0, 0, 255));
+    png->Release();
+
+    IStream* garbage = streamOf("no picture in here");
+    EXPECT_FALSE(image.LoadFromStream(garbage));
+    EXPECT_FALSE(image.Loaded());
+    garbage->Release();
+    EXPECT_FALSE(image.LoadFromStream(nullptr));
 }
 
 TEST(BannerImage, MovingHandsTheImageOver) {
