@@ -13,7 +13,7 @@
 #include "platform/SettingsFile.h"
 #include "ui/ProgressSteps.h"
 #include "ui/TavoSheet.h"
-#include "ui/WizardSeams.h"
+#include "ui/FileOverwrite.h"
 
 #include <commctrl.h>
 
@@ -56,11 +56,14 @@ BOOL CExtractorPage::OnInitDialog() {
     sheet.ShowButtons(L"NEXT,BACK", 0);
     StartBar(Handle(), kExtractionBar);
     counter_ = 1;
-    // A package that needs a password is never extracted without it.
+    // A package that needs a password is never extracted without it; a
+    // confirmed cancel in the password dialog has moved to the finish page.
     if (IsStartPage() && sheet.AskPasswordIfRequired() == -1) {
-        theInitializer.SetFinishStatus(-1);
-        sheet.NoteExtraction(false);
-        sheet.JumpToFinish();
+        if (!sheet.CancelConfirmed()) {
+            theInitializer.SetFinishStatus(-1);
+            sheet.NoteExtraction(false);
+            sheet.JumpToFinish();
+        }
         return TRUE;
     }
     if (!started_) {
@@ -93,10 +96,15 @@ BOOL CExtractorPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         if (wParam != 0) WriteLogRecord(*reinterpret_cast<const LogRecord*>(wParam));
         result = 1;
         return TRUE;
-    case WM_ZEL_OVERWRITE_QUESTION:
-        AskOverwrite(Handle());
+    case WM_ZEL_OVERWRITE_QUESTION: {
+        CFileOverwrite question(CurrentExtractFileName, Handle());
+        question.DoModal();
+        const int answer = question.Answer();
+        // A dialog that could not ask keeps the file: nothing is lost.
+        OverwriteAnswer = answer >= OverwriteYes && answer <= OverwriteCancel ? answer : OverwriteNo;
         result = 1;
         return TRUE;
+    }
     case WM_ZEL_EXTRACTION_ENDED:
         // A cancel confirmed meanwhile wins over the end that was on its way.
         if (!TavoSheet().CancelConfirmed()) OnExtractionEnded();

@@ -11,7 +11,8 @@
 #include "ui/FitText.h"
 #include "ui/ProgressSteps.h"
 #include "framework/DialogTemplate.h"
-#include "ui/WizardSeams.h"
+#include "ui/ControlText.h"
+#include "ui/ExtractPassword.h"
 
 #include <commctrl.h>
 
@@ -349,7 +350,7 @@ void CTavoSheet::SetFittedText(int controlId, const std::wstring& text, FitForm 
     if (control == nullptr) return;
     const auto options =
         zel::FitOptions::Sheet(form == FitForm::LeadingEllipsis ? zel::EllipsisForm::Leading : zel::EllipsisForm::End);
-    ::SetWindowTextW(control, FitToControl(control, text, options).c_str());
+    zel::SetFittedControlText(control, text, options);
 }
 
 // ---- cancel ----
@@ -425,7 +426,8 @@ int CTavoSheet::AskPasswordIfRequired() {
     if (passwordAccepted_) return 0;
     if (CSettingsFile(theInitializer.SettingsFilePath).GetString(L"Runtime", L"ExtractPasswordRequired") != L"1")
         return 0;
-    passwordAccepted_ = ShowExtractionPasswordDialog(*this) == IDOK;
+    CExtractPassword dialog(theApp.StoredPassword, [this] { return CancelToFinish(); }, Handle());
+    passwordAccepted_ = dialog.DoModal() == IDOK;
     return passwordAccepted_ ? 0 : -1;
 }
 

@@ -10,7 +10,7 @@
 #include "payload/LanguageTexts.h"
 #include "platform/SettingsFile.h"
 #include "platform/UtilPaths.h"
-#include "ui/FitText.h"
+#include "ui/ControlText.h"
 #include "ui/TavoSheet.h"
 
 #include <cstdint>
@@ -65,29 +65,9 @@ void CTavoPage::SetTextFromString(int controlId, int stringId, const std::wstrin
     ::SetDlgItemTextW(Handle(), controlId, zel::FillStringTemplate(GetLangString(stringId), placeholder, value).c_str());
 }
 
-std::wstring FitToControl(HWND control, const std::wstring& text, const zel::FitOptions& options) {
-    HWND parent = ::GetParent(control);
-    HDC dc = ::GetDC(parent);
-    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
-    auto measure = [dc](const std::wstring& piece) {
-        SIZE size = {};
-        ::GetTextExtentPoint32W(dc, piece.c_str(), static_cast<int>(piece.size()), &size);
-        return zel::TextExtent{size.cx, size.cy};
-    };
-    RECT client = {};
-    ::GetClientRect(control, &client);
-    std::wstring fitted = zel::FitText(text, static_cast<std::uint32_t>(client.right),
-                                       static_cast<std::uint32_t>(client.bottom), measure, options);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(parent, dc);
-    return fitted;
-}
-
 void CTavoPage::SetHeadingAndStatus(int headingId, int headingString, int statusId, int statusString) {
     for (auto [id, stringId] : {std::pair{headingId, headingString}, {statusId, statusString}}) {
-        HWND control = ::GetDlgItem(Handle(), id);
-        if (control != nullptr)
-            ::SetWindowTextW(control, FitToControl(control, GetLangString(stringId), zel::FitOptions::Unpadded()).c_str());
+        zel::SetFittedControlText(::GetDlgItem(Handle(), id), GetLangString(stringId), zel::FitOptions::Unpadded());
     }
     RepaintUnderPage();
 }

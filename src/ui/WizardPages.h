@@ -11,10 +11,6 @@
 
 class CTavoSheet;
 
-// The text fitted into the control's client area, measured on its parent's
-// device context with the control's font.
-std::wstring FitToControl(HWND control, const std::wstring& text, const zel::FitOptions& options);
-
 // Posted by the launch to make the finish page current; returns 1.
 constexpr UINT WM_ZEL_GO_TO_FINISH = WM_USER + 600;  // 1624
 

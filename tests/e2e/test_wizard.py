@@ -16,6 +16,7 @@ NEXT, CANCEL, FINISH = 12324, 2, 12325
 WELCOME_TEXT, FINISH_TEXT, TITLE = 1047, 1033, 1000
 QUESTION = "Do you really want to cancel?"
 WM_CLOSE = 0x0010
+IDOK, PASSWORD_EDIT = 1, 1054
 
 
 def bmp(width, height, pixel):
@@ -194,3 +195,43 @@ def test_close_box_asks_and_closes_the_finish_page(robot, wizard, target):
     robot.wait_gone()
     assert finish_stub(wizard).exit_code == 6
     assert not target.exists()
+
+
+def password_dialog(robot, sheet):
+    """The password dialog: the other visible window with the wizard's caption."""
+    def find():
+        return [w for w in robot.windows()
+                if w["hwnd"] != sheet and w.get("visible") and w.get("caption", w.get("text")) == CAPTION]
+    robot.wait_until(lambda: find(), what="the password dialog")
+    return find()[0]["hwnd"]
+
+
+def test_password_is_asked_before_the_extraction(wine, robot, tmp_path, target):
+    out = linux_path(TARGET).parent / "package"
+    shutil.rmtree(out, ignore_errors=True)
+    exe = build_package(tmp_path / "pkg", out / "Setup.exe", settings(TARGET), FILES, "--password", "s3cret")
+    stub = start_stub(wine, exe)
+    try:
+        sheet = robot.wait_window(CAPTION, timeout=60)["hwnd"]
+        robot.wait_control(NEXT)
+        robot.click(NEXT)
+        dialog = password_dialog(robot, sheet)
+        robot.use(dialog)
+        robot.wait_control(PASSWORD_EDIT)
+        robot.screenshot("password")
+        assert not robot.is_enabled(IDOK)
+        robot.type(PASSWORD_EDIT, "s3cret")
+        robot.click(IDOK)
+        robot.wait_gone()
+        robot.use(sheet)
+        robot.wait_control(FINISH, timeout=60)
+        assert robot.wait_text(FINISH_TEXT, f"Extraction successful for {CAPTION}.")
+        robot.click(FINISH)
+        robot.wait_gone()
+        assert finish_stub(stub).exit_code == 0
+        assert (target / "a.txt").exists()
+    finally:
+        if stub.poll() is None:
+            stub.kill()
+            stub.wait()
+        shutil.rmtree(out, ignore_errors=True)
