@@ -1,5 +1,5 @@
 # make demo   build everything, pack the example package, run it silently under Wine
-# make test   build everything and run every test tier
+# make test   build everything, check the include layers, run every test tier
 # make build  stubs into out/ (i686) and out/x64/, the packaging tool into out/
 # make bench  benchmarks against peers (bench/README.md)
 SHELL := /bin/bash
@@ -30,6 +30,7 @@ build: setup
 
 test: build
 	@status=0; \
+	tools/check-layers.sh || status=1; \
 	if [ -d $(BUILD)/host ]; then (cd $(BUILD)/host && ctest --output-on-failure) || status=1; fi; \
 	if tools/wine --can-run-32bit; then (cd $(BUILD)/i686 && ctest --output-on-failure) || status=1; \
 	else echo "== i686 tier not run: this machine cannot execute 32-bit programs (docs/testing.md)"; fi; \

@@ -1,7 +1,7 @@
 #include "app/App.h"
 
 #include "app/CommandOptions.h"
-#include "app/ExitCodes.h"
+#include "core/ExitCodes.h"
 #include "app/SingleInstance.h"
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
@@ -16,8 +16,9 @@
 
 #include <cstdlib>
 
-std::atomic<int> CancelRequested{0};
 CZelSelfExtractorUIApp theApp;
+
+CRunHost& RunHost() { return theApp; }
 
 namespace {
 constexpr wchar_t kOleFailedText[] =
@@ -281,14 +282,14 @@ void CZelSelfExtractorUIApp::DeleteTempFolder() {
 
 void CZelSelfExtractorUIApp::DeleteExtractedContents() {
     const wchar_t* source = L"DeleteExtractedContents";
-    auto& files = theInitializer.ExtractedFiles;
+    auto& files = theInitializer.Extracted.Files;
     for (auto it = files.rbegin(); it != files.rend(); ++it) {
         theLog.LogMessage(8, source, L"Deleting file : %s\n", it->c_str());
         theUtil.ClearReadOnly(*it);
         if (!::DeleteFileW(it->c_str())) theLog.LogMessage(8, source, L"Could not delete file : %s", it->c_str());
         ::Sleep(10);
     }
-    for (const std::wstring& folder : theInitializer.ExtractedFolders) {
+    for (const std::wstring& folder : theInitializer.Extracted.Folders) {
         if (folder.empty()) continue;
         theLog.LogMessage(8, source, L"Deleting folder : %s", folder.c_str());
         if (!theUtil.DeleteFolderTree(folder))
@@ -302,7 +303,7 @@ void CZelSelfExtractorUIApp::DeleteExtractedContents() {
             theLog.LogMessage(8, source, L"Could not delete folder : %s", top.c_str());
     }
     files.clear();
-    theInitializer.ExtractedFolders.clear();
+    theInitializer.Extracted.Folders.clear();
 }
 
 void CZelSelfExtractorUIApp::StopGraphicsAndWorker() {

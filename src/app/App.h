@@ -2,11 +2,13 @@
 #pragma once
 
 #include "app/FinishMessages.h"
-#include "app/RunMode.h"
-#include "app/WorkerThread.h"
+#include "core/RunFlags.h"
+#include "core/RunMode.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
+#include "framework/WorkerThread.h"
 #include "ui/BannerImage.h"
+#include "ui/RunHost.h"
 
 #include <windows.h>
 
@@ -16,17 +18,7 @@
 
 class CExtractorCommandOpt;
 
-// Set to 1 by the wizard's and the progress dialog's cancel; read by the
-// payload reader and the clean-up. Written by one thread, read by another.
-extern std::atomic<int> CancelRequested;
-
-struct LogFontSpec {
-    int Height = 0;
-    int Weight = 0;
-    std::wstring Face;
-};
-
-class CZelSelfExtractorUIApp : public zel::CWinAppBase {
+class CZelSelfExtractorUIApp : public zel::CWinAppBase, public CRunHost {
 public:
     CZelSelfExtractorUIApp();
 
@@ -37,7 +29,7 @@ public:
     // Ends the process at once with exitCode after the clean-up. A non-empty
     // message is logged with the source "Quit" (level 0 when levelSelector is
     // -1, else 8).
-    [[noreturn]] void Quit(int levelSelector, int exitCode, const std::wstring& message);
+    [[noreturn]] void Quit(int levelSelector, int exitCode, const std::wstring& message) override;
 
     RunMode GetRunMode() const { return RunModeFromFlags(Silent, Unattended); }
     bool IsQuietRun() const { return Silent == 1 || Unattended == 1; }
@@ -67,8 +59,11 @@ public:
     void DeleteExtractedContents();
 
     // The exit code ExitInstance returns (0 unless an end set another).
-    void SetExitCode(int code) { exitCode_ = code; }
+    void SetExitCode(int code) override { exitCode_ = code; }
     int ExitCodeValue() const { return exitCode_; }
+
+    CWorkerThread& ExtractionWorker() override { return Worker; }
+    const LogFontSpec& DialogBodyFont() const override { return BodyFont; }
 
     int Silent = 0;
     int Unattended = 0;
@@ -90,8 +85,6 @@ public:
     HWND MessageBoxOwner = nullptr;
     int StartPageSet = 0;
     int CleanupDone = 0;
-    // 0 exactly while a setup of the package runs (read by the installation page).
-    std::atomic<int> LaunchReturned{1};
     // Return-code and finish messages of the setups.
     CFinishMessages FinishTexts;
 

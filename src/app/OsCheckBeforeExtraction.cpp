@@ -1,7 +1,7 @@
 // The operating-system question before extraction and the wizard's first
 // language.
 #include "app/App.h"
-#include "app/ExitCodes.h"
+#include "core/ExitCodes.h"
 #include "checks/ExtractorValidator.h"
 #include "checks/OSValidator.h"
 #include "logging/LogFile.h"
@@ -39,7 +39,7 @@ void CZelSelfExtractorUIApp::ValidateOSBeforeExtraction(const std::function<int(
     OsCheckResult = theOSValidator.OSVersion(0);
     if (!theInitializer.IsAutoLaunchEnabled()) return;
 
-    theValidator.CheckOS(OsCheckResult, theInitializer.GetSetupLanguage(), 0);
+    theInitializer.SupportedOSMessage = theValidator.CheckOS(OsCheckResult, theInitializer.GetSetupLanguage(), 0);
     if (OsCheckResult == 302) theLog.LogMessage(0, kSource, L"Current operating system not supported");
     if (CSettingsFile(theInitializer.GetSettingsFilePath()).GetString(L"Package", L"CheckOs") != L"1") return;
     OsCheckedBeforeExtraction = 1;

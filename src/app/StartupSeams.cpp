@@ -4,7 +4,7 @@
 #include "framework/WinApp.h"
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
-#include "ui/WizardRun.h"
+#include "app/WizardRun.h"
 
 
 namespace startup_seams {

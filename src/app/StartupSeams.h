@@ -3,7 +3,7 @@
 // takes a step over replaces its function here with the real call.
 #pragma once
 
-#include "app/RunMode.h"
+#include "core/RunMode.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "cabinet/CabDecompressor.h"
 
-#include "app/Messages.h"
-#include "cabinet/MultiPart.h"
+#include "core/Messages.h"
+#include "core/RunFlags.h"
 #include "logging/LogFile.h"
 #include "platform/SystemLibrary.h"
 #include "platform/Util.h"
@@ -17,8 +17,6 @@
 #include <set>
 #include <vector>
 
-std::atomic<int> OverwriteAnswer{OverwriteNotAsked};
-std::atomic<int> ContinueExtraction{1};
 std::wstring CurrentExtractFileName;
 
 namespace {
@@ -145,7 +143,15 @@ bool FileExistsAt(const std::wstring& path) { return ::GetFileAttributesW(path.c
 }  // namespace
 
 CCabDecompressor::CCabDecompressor(HWND notifyWindow, bool overwriteWithoutAsking)
-    : notifyWindow_(notifyWindow), overwriteWithoutAsking_(overwriteWithoutAsking) {}
+    : CCabDecompressor(notifyWindow, [overwriteWithoutAsking] {
+          CabinetJob job;
+          job.OverwriteWithoutAsking = overwriteWithoutAsking;
+          return job;
+      }()) {}
+
+CCabDecompressor::CCabDecompressor(HWND notifyWindow, CabinetJob job)
+    : notifyWindow_(notifyWindow), job_(std::move(job)),
+      record_(job_.Record != nullptr ? job_.Record : &ownRecord_) {}
 
 CCabDecompressor::~CCabDecompressor() {
     if (outputHandle_ > 0) CloseFile(outputHandle_);
@@ -254,7 +260,7 @@ USHORT CCabDecompressor::GetCabinetSetID(const std::wstring& path) {
     return ReadCabinetInfo(path, info) ? info.setID : 65535;
 }
 
-bool CCabDecompressor::ValidateCabinetFile(const std::wstring& path) {
+bool CCabDecompressor::ValidateCabinetFile(const std::wstring& path, std::uint16_t setId) {
     if (!Initialise()) return false;                                                   // 1
     FDICABINETINFO info;
     if (!ReadCabinetInfo(path, info)) return false;                                    // 2
@@ -266,7 +272,7 @@ bool CCabDecompressor::ValidateCabinetFile(const std::wstring& path) {
         return false;
     }
     bool valid = true;
-    if (info.setID != theInitializer.CabinetSetId) {                                   // 4
+    if (info.setID != setId) {                                   // 4
         LogLine(11, kValidateSource, L"Cabinet GUID not matching", std::wstring());
         valid = false;
     }
@@ -406,7 +412,7 @@ INT_PTR DIAMONDAPI CCabDecompressor::FdiNotify(FDINOTIFICATIONTYPE type, PFDINOT
 }
 
 INT_PTR CCabDecompressor::OnCabinetInfo(PFDINOTIFICATION info) {
-    if (theInitializer.MultiPartDownload == 1) {
+    if (job_.MultiPart) {
         // Parts may have been renamed after packing: the next part keeps the
         // first part's base and takes the announced number. The decoder's own
         // copy of the name is renamed too, also in a cabinet it opened to go
@@ -415,7 +421,7 @@ INT_PTR CCabDecompressor::OnCabinetInfo(PFDINOTIFICATION info) {
         std::wstring announced = FromUtf8(info->psz1);
         std::wstring renamed;
         if (!announced.empty()) {
-            const std::wstring& first = theMultiPart.GetFirstPartName();
+            const std::wstring& first = job_.FirstPartName;
             renamed = first.substr(0, first.size() >= 4 ? first.size() - 4 : 0) +
                       announced.substr(announced.size() >= 4 ? announced.size() - 4 : 0);
             std::string renamedUtf8 = ToUtf8(renamed);
@@ -467,7 +473,7 @@ INT_PTR CCabDecompressor::OnCopyFile(PFDINOTIFICATION info) {
     CreateOutputFolders(outputFolder);                                                 // 7
 
     INT_PTR result;
-    if (overwriteWithoutAsking_) {                                                     // 8
+    if (job_.OverwriteWithoutAsking) {                                                     // 8
         result = CreateNewOutput(outputPath);
         if (result == -1) {
             if (FileExistsAt(outputPath)) {
@@ -476,7 +482,7 @@ INT_PTR CCabDecompressor::OnCopyFile(PFDINOTIFICATION info) {
             }
             result = OpenFile(outputPath, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
         }
-        theInitializer.ExtractedFiles.push_front(outputPath);
+        record_->Files.push_front(outputPath);
         LogLine(8, kCallbackSource, L"Extracting file : %s", outputPath);
     } else {
         result = OverwriteStep(outputPath);
@@ -492,7 +498,7 @@ void CCabDecompressor::CreateOutputFolders(const std::wstring& folder) {
     // From the top down, past the drive root ("C:\").
     for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos; at = folder.find(L'\\', at + 1)) {
         std::wstring prefix = folder.substr(0, at);
-        if (::CreateDirectoryW(prefix.c_str(), nullptr)) theInitializer.ExtractedFolders.push_back(prefix);
+        if (::CreateDirectoryW(prefix.c_str(), nullptr)) record_->Folders.push_back(prefix);
     }
 }
 
@@ -506,12 +512,9 @@ INT_PTR CCabDecompressor::CreateNewOutput(const std::wstring& path) {
 INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
     const INT_PTR created = CreateNewOutput(path);
     if (created == -1 && FileExistsAt(path)) {                                         // 1
-        int answer = OverwriteAnswer;
-        if (answer == OverwriteYes || answer == OverwriteNo || theInitializer.OverwriteAllDecided == 0) {  // 2
-            SendToWindow(notifyWindow_, WM_ZEL_OVERWRITE_QUESTION, 0, 0);
-            answer = OverwriteAnswer;
-        }
-        if (answer == OverwriteYesToAll || answer == OverwriteNoToAll) theInitializer.OverwriteAllDecided = 1;
+        int answer = LastOverwriteAnswer();
+        if (answer == OverwriteYes || answer == OverwriteNo || !overwriteAllDecided_) answer = AskOverwrite();
+        if (answer == OverwriteYesToAll || answer == OverwriteNoToAll) overwriteAllDecided_ = true;
 
         if (answer == OverwriteYes || answer == OverwriteYesToAll) {                   // 3
             keepWriteTime_ = true;
@@ -526,7 +529,7 @@ INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
             if (::DeleteFileW(path.c_str())) {
                 LogLine(8, kOverwriteSource, L"Extracing file : %s", path);
                 INT_PTR handle = OpenFile(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
-                theInitializer.ExtractedFiles.push_front(path);
+                record_->Files.push_front(path);
                 return handle;
             }
             // Only to learn why the file cannot be replaced.
@@ -542,8 +545,19 @@ INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
         if (answer == OverwriteCancel) return kCancelResult;                           // 5
     }
     LogLine(8, kOverwriteSource, L"Extracing file : %s", path);                        // 6
-    theInitializer.ExtractedFiles.push_front(path);
+    record_->Files.push_front(path);
     return created != -1 ? created : OpenFile(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
+}
+
+int CCabDecompressor::AskOverwrite() {
+    if (job_.AskOverwrite) return lastAnswer_ = job_.AskOverwrite();
+    SendToWindow(notifyWindow_, WM_ZEL_OVERWRITE_QUESTION, 0, 0);
+    return OverwriteAnswer;
+}
+
+int CCabDecompressor::LastOverwriteAnswer() const {
+    // The window keeps its last answer in the shared flag.
+    return job_.AskOverwrite ? lastAnswer_ : OverwriteAnswer.load();
 }
 
 INT_PTR CCabDecompressor::OnCloseFile(PFDINOTIFICATION info) {

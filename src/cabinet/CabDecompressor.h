@@ -5,34 +5,41 @@
 
 #include "cabinet/Error.h"
 #include "framework/Handles.h"
-#include "payload/Initializer.h"
+#include "core/ExtractionRecord.h"
+#include "core/Messages.h"
 
 #include <windows.h>
 
 #include <fdi.h>
 
-#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
-// The user's last answer to the overwrite question; -1 before any answer.
-enum OverwriteAnswerValue {
-    OverwriteNotAsked = -1,
-    OverwriteYes = 1000,
-    OverwriteYesToAll = 1001,
-    OverwriteNo = 1002,
-    OverwriteNoToAll = 1003,
-    OverwriteCancel = 1004,
-};
-
-// Written by the window thread, read by the worker: atomics so the unlocked
-// hand-over is well defined.
-extern std::atomic<int> OverwriteAnswer;
-// 0 once the user has confirmed cancelling; the engine stops at the next file.
-extern std::atomic<int> ContinueExtraction;
 // Name, without folder, of the file being extracted (for the overwrite
 // dialog and the driver's error messages).
 extern std::wstring CurrentExtractFileName;
+
+// What one extraction needs to know about the package and the user.
+struct CabinetJob {
+    // The set number every cabinet of the package carries.
+    std::uint16_t SetId = 0;
+    // Parts beside the executable may have been renamed after packing: later
+    // cabinets are then found under FirstPartName's base.
+    bool MultiPart = false;
+    std::wstring FirstPartName;
+    // Receives every file and folder the engine creates; the engine keeps
+    // its own when none is given.
+    ExtractionRecord* Record = nullptr;
+    // Quiet runs and the "overwrite without prompting" choice replace
+    // existing files without asking.
+    bool OverwriteWithoutAsking = false;
+    // Asks whether an existing file is replaced; returns an
+    // OverwriteAnswerValue. When empty, the notify window is asked with
+    // WM_ZEL_OVERWRITE_QUESTION and stores its answer in OverwriteAnswer.
+    std::function<int()> AskOverwrite;
+};
 
 class CCabDecompressor {
 public:
@@ -41,6 +48,7 @@ public:
     static constexpr size_t kMaxOutputPath = 260;
 
     explicit CCabDecompressor(HWND notifyWindow = nullptr, bool overwriteWithoutAsking = false);
+    CCabDecompressor(HWND notifyWindow, CabinetJob job);
     virtual ~CCabDecompressor();
     CCabDecompressor(const CCabDecompressor&) = delete;
     CCabDecompressor& operator=(const CCabDecompressor&) = delete;
@@ -52,12 +60,14 @@ public:
     int GetErrorCode() const { return error_.GetErrorCode(); }
     DWORD GetLastSystemError() const { return lastSystemError_; }
     const std::wstring& GetCurrentCabinetName() const { return currentCabinetName_; }
+    // The files and folders created so far (the job's record when it gave one).
+    const ExtractionRecord& GetRecord() const { return *record_; }
 
     // The set number stored in a package cabinet, or 65535.
     USHORT GetCabinetSetID(const std::wstring& path);
-    // The cabinet is of the package's set at the position its name's last
-    // three digits give.
-    bool ValidateCabinetFile(const std::wstring& path);
+    // The cabinet is of the set setId at the position its name's last three
+    // digits give.
+    bool ValidateCabinetFile(const std::wstring& path, std::uint16_t setId);
 
 private:
     using FdiCreateFn = HFDI(DIAMONDAPI*)(PFNALLOC, PFNFREE, PFNOPEN, PFNREAD, PFNWRITE, PFNCLOSE, PFNSEEK, int,
@@ -100,8 +110,17 @@ private:
     static LONG DIAMONDAPI FdiSeek(INT_PTR handle, LONG distance, int origin);
     static INT_PTR DIAMONDAPI FdiNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION info);
 
+    int AskOverwrite();
+    int LastOverwriteAnswer() const;
+
     HWND notifyWindow_;
-    bool overwriteWithoutAsking_;
+    CabinetJob job_;
+    ExtractionRecord ownRecord_;
+    ExtractionRecord* record_;
+    // Set once the user answered "to all".
+    bool overwriteAllDecided_ = false;
+    // The callback's last answer (a window keeps its own in OverwriteAnswer).
+    int lastAnswer_ = -1;
     std::wstring extractionFolder_;
     std::wstring currentCabinetName_;
     // The next cabinet that the cabinet given to the decoder announces.
@@ -121,5 +140,5 @@ private:
     FdiIsCabinetFn fdiIsCabinet_ = nullptr;
     FdiDestroyFn fdiDestroy_ = nullptr;
     std::map<INT_PTR, LONGLONG> readPositions_;
-    WorkerLogRecord logRecord_;
+    LogRecord logRecord_;
 };

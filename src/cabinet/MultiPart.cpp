@@ -2,15 +2,12 @@
 
 #include "cabinet/CabDecompressor.h"
 #include "framework/Handles.h"
-#include "payload/Initializer.h"
 #include "platform/SettingsFile.h"
 #include "platform/Util.h"
 
 #include <wincrypt.h>
 
 #include <cwchar>
-
-CMultiPartValidator theMultiPart;
 
 namespace {
 struct CryptProviderTraits {
@@ -79,7 +76,8 @@ FileHashResult ComputeFileHash(const std::wstring& path) {
     return result;
 }
 
-CMultiPartValidator::CMultiPartValidator(std::wstring exePath) : exePath_(std::move(exePath)) {}
+CMultiPartValidator::CMultiPartValidator(std::wstring settingsPath, std::uint16_t setId, std::wstring exePath)
+    : settingsPath_(std::move(settingsPath)), setId_(setId), exePath_(std::move(exePath)) {}
 
 std::wstring CMultiPartValidator::ExeFolder() const {
     std::wstring path = exePath_;
@@ -101,13 +99,13 @@ std::wstring CMultiPartValidator::GetPartName(int n) const {
 
 std::wstring CMultiPartValidator::GetValidPartName(std::wstring& failedPath, std::list<std::wstring>& messages) {
     std::wstring folder = ExeFolder() + L"\\";                                         // 1
-    CSettingsFile settings(theInitializer.SettingsFilePath);
+    CSettingsFile settings(settingsPath_);
     std::wstring base = settings.GetString(L"Package", L"MultipartFileName");          // 2
 
     template_ = base + L"." + kNumberFormat;                                           // 3
     std::wstring first = folder + GetPartName(1);
     std::wstring firstByBase = first;
-    bool found = CUtilPaths::FileExists(first) && CCabDecompressor().GetCabinetSetID(first) == theInitializer.CabinetSetId;  // 4
+    bool found = CUtilPaths::FileExists(first) && CCabDecompressor().GetCabinetSetID(first) == setId_;  // 4
     if (!found) {                                                                      // 5
         std::wstring exeName = exePath_;
         if (exeName.empty()) {
@@ -117,7 +115,7 @@ std::wstring CMultiPartValidator::GetValidPartName(std::wstring& failedPath, std
         exeName = exeName.substr(exeName.rfind(L'\\') + 1);
         template_ = exeName.substr(0, exeName.size() >= 5 ? exeName.size() - 5 : 0) + L"." + kNumberFormat;
         first = folder + GetPartName(1);
-        found = CUtilPaths::FileExists(first) && theInitializer.CabinetSetId != 0;
+        found = CUtilPaths::FileExists(first) && setId_ != 0;
     }
     if (!found) {                                                                      // 6
         failedPath = firstByBase;
@@ -132,7 +130,7 @@ std::wstring CMultiPartValidator::GetValidPartName(std::wstring& failedPath, std
 int CMultiPartValidator::ValidateParts(std::wstring& failedPath, std::list<std::wstring>& messages) {
     if (GetValidPartName(failedPath, messages).empty()) return PartMissing;            // 1
     std::wstring folder = ExeFolder() + L"\\";
-    CSettingsFile settings(theInitializer.SettingsFilePath);
+    CSettingsFile settings(settingsPath_);
     int result = PartsValid;
     for (int n = 1;; ++n) {                                                            // 2
         std::wstring key = FormatNumber(n);
@@ -158,7 +156,7 @@ int CMultiPartValidator::ValidateParts(std::wstring& failedPath, std::list<std::
         } else {
             messages.push_front(hash.FailureText + L" : Return Code : " + std::to_wstring(static_cast<int>(hash.Error)));
         }
-        if (!CCabDecompressor().ValidateCabinetFile(path)) {
+        if (!CCabDecompressor().ValidateCabinetFile(path, setId_)) {
             failedPath = path;
             result = PartWrongCabinet;
             messages.push_front(L"Could not get the file status of the file : " + path);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <list>
 #include <string>
 
@@ -27,8 +28,10 @@ FileHashResult ComputeFileHash(const std::wstring& path);
 
 class CMultiPartValidator {
 public:
-    // exePath: the running executable when empty.
-    explicit CMultiPartValidator(std::wstring exePath = std::wstring());
+    // settingsPath: the package settings file listing the parts and their
+    // hashes; setId: the set number of the package's cabinets; exePath: the
+    // running executable when empty.
+    CMultiPartValidator(std::wstring settingsPath, std::uint16_t setId, std::wstring exePath = std::wstring());
     virtual ~CMultiPartValidator() = default;
 
     // Full path of the first part, or empty; messages go to the head of the list.
@@ -45,10 +48,9 @@ public:
 private:
     std::wstring ExeFolder() const;
 
+    std::wstring settingsPath_;
+    std::uint16_t setId_;
     std::wstring exePath_;
     std::wstring template_;
     std::wstring firstPartName_;
 };
-
-// The process-wide multi-part state; the cabinet engine reads its first part name.
-extern CMultiPartValidator theMultiPart;

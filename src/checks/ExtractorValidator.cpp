@@ -3,13 +3,10 @@
 #include "checks/Condition.h"
 #include "checks/OSValidator.h"
 #include "logging/LogFile.h"
-#include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
 #include "platform/SettingsFile.h"
 
 CExtractorValidator theValidator;
-
-void CTavoInitalizer::HandSettingsToValidator() { theValidator.SetSettingsPath(SettingsFilePath); }
 
 int CExtractorValidator::CheckConditions(int languageId) {
     if (CSettingsFile(SettingsPath).GetString(L"Conditions", L"Action1Condition").empty()) return 1;
@@ -27,11 +24,11 @@ int CExtractorValidator::CheckConditions(int languageId) {
     return condition.IsExtractAllowed();
 }
 
-int CExtractorValidator::CheckOS(int code, int languageId, int logFlag) {
+std::wstring CExtractorValidator::CheckOS(int code, int languageId, int logFlag) {
     return CheckOS(code, languageId, logFlag, theOSValidator);
 }
 
-int CExtractorValidator::CheckOS(int code, int languageId, int logFlag, const COSValidator& os) {
+std::wstring CExtractorValidator::CheckOS(int code, int languageId, int logFlag, const COSValidator& os) {
     const std::wstring section = std::to_wstring(languageId);
     CSettingsFile settings(SettingsPath);
     const std::wstring supported = settings.GetString(section.c_str(), L"MsgSupportedOS");
@@ -53,6 +50,5 @@ int CExtractorValidator::CheckOS(int code, int languageId, int logFlag, const CO
                                                  {L"[NEWLINE]", L"\n"},
                                                  {L"[TAB]", L"\t"}});
     if (logFlag) theLog.LogText(8, L"CheckOS", L"Message to be displayed : " + message);
-    theInitializer.SupportedOSMessage = message;
-    return code;
+    return message;
 }

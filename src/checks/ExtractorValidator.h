@@ -40,11 +40,10 @@ public:
     // "{ActionKey};{ConditionKey};..." of the last check that had conditions.
     const std::wstring& GetConditionMessageKeys() const { return ConditionMessageKeys; }
 
-    // Builds the message for an operating-system check code (MsgOSWarning for
-    // 301, MsgOSError for 302, else empty) in the language's section, hands
-    // it to the initializer and returns the code.
-    int CheckOS(int code, int languageId, int logFlag);
-    int CheckOS(int code, int languageId, int logFlag, const COSValidator& os);
+    // The message for an operating-system check code (MsgOSWarning for 301,
+    // MsgOSError for 302, else empty) in the language's section.
+    std::wstring CheckOS(int code, int languageId, int logFlag);
+    std::wstring CheckOS(int code, int languageId, int logFlag, const COSValidator& os);
 
     // Languages the package offers, added at the front (the head is the last).
     void GetSetupLanguages(StringList& languages) const;

@@ -1,7 +1,7 @@
 #include "launch/AutolaunchSequence.h"
 
-#include "app/App.h"
-#include "app/ExitCodes.h"
+#include "core/ExitCodes.h"
+#include "core/RunFlags.h"
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
 #include "platform/SettingsFile.h"
@@ -35,7 +35,7 @@ int CAutolaunchSequence::HandleLaunchSetup() {
     // A launch the system rules blocked started no setup either: a script must
     // not read it as a package whose setups ran.
     if (statusBefore == 0 && (IsSetupFailure(theInitializer.GetFinishStatus()) || blockedBySystem_))
-        theApp.SetExitCode(kExitSetupFailed);
+        services_.SetExitCode(kExitSetupFailed);
     return result;
 }
 
@@ -69,7 +69,7 @@ bool CAutolaunchSequence::CheckOperatingSystem() {
     if (theInitializer.NoOSCheck) return true;
     bool fullGui = theInitializer.RunMode == ModeFullGui;
     const std::wstring& message = theInitializer.SupportedOSMessage;
-    switch (theApp.OsCheckResult) {
+    switch (services_.OsCheckResult()) {
         case 302:
             blockedBySystem_ = true;
             if (fullGui) {
@@ -124,7 +124,7 @@ void CAutolaunchSequence::GetAutolaunchApps(const std::wstring& languageSection,
             missing = true;
         } else {
             // The return-code section is named like the setup's key ([AutoLaunch1]).
-            theApp.FinishTexts.LoadReturnCodeMessages(key);
+            services_.LoadReturnCodeMessages(key);
 
             std::wstring parametersKey = L"LaunchEXEParams" + number;
             std::wstring composed = settings.GetString(languageSection.c_str(), parametersKey.c_str());
@@ -183,9 +183,9 @@ int CAutolaunchSequence::LaunchMultipleApplications(const StringList& setups, co
         }
 
         std::wstring errorText;
-        theApp.LaunchReturned = 0;
+        LaunchReturned = 0;
         int code = services_.Launch(path, setupParameters, errorText, wait);
-        theApp.LaunchReturned = 1;
+        LaunchReturned = 1;
 
         if (!services_.ContinueLaunch()) {
             theLog.LogMessage(0, source, L"Launch process is stopped");
@@ -205,7 +205,7 @@ int CAutolaunchSequence::LaunchMultipleApplications(const StringList& setups, co
             theLog.LogText(0, source, errorText);
             code = -1;
         }
-        theApp.FinishTexts.SetFinishMessage(key, code);
+        services_.SetFinishMessage(key, code);
     }
     return result;
 }

@@ -29,7 +29,8 @@ public:
 };
 
 // What the launch takes from the rest of the run. DefaultLaunchServices gives
-// the process-wide ones; tests replace single members.
+// the process-wide ones (the application binds them); tests replace single
+// members.
 struct LaunchServices {
     std::function<int(const std::wstring& file, const std::wstring& parameters, std::wstring& errorText, int wait)>
         Launch;
@@ -38,6 +39,15 @@ struct LaunchServices {
     std::function<bool()> ContinueLaunch;
     // Boxes of full GUI mode; returns the button pressed.
     std::function<int(const std::wstring& text, UINT type)> MessageBox;
+    // The run's exit code, when a setup failed.
+    std::function<void(int code)> SetExitCode;
+    // The result of the system check before extraction (300 supported, 301
+    // warn, 302 refuse).
+    std::function<int()> OsCheckResult;
+    // The return-code messages of one setup's key, and the finish message
+    // chosen by a setup's return code.
+    std::function<void(const std::wstring& key)> LoadReturnCodeMessages;
+    std::function<void(const std::wstring& key, int code)> SetFinishMessage;
     CLaunchSheetHooks* Sheet = nullptr;
 };
 

@@ -3,9 +3,7 @@
 // information block.
 #include "logging/LogSetup.h"
 
-#include "checks/OSValidator.h"
 #include "logging/LogFile.h"
-#include "payload/Initializer.h"
 #include "platform/SettingsFile.h"
 #include "platform/Util.h"
 
@@ -83,7 +81,7 @@ std::wstring GetMasterLogPath() {
     return CUtilPaths::ExpandPathVariable(layout);
 }
 
-void CTavoInitalizer::InitMasterLog(int debug) {
+void OpenMasterLog(int debug) {
     const int level = debug ? 11 : 9;
     std::wstring path = GetMasterLogPath();
     CUtilPaths::CreateFolderChain(path);
@@ -98,10 +96,10 @@ void CTavoInitalizer::InitMasterLog(int debug) {
     theLog.WriteStartBanner();
 }
 
-void CTavoInitalizer::CreateExtractionLogFile(const std::wstring& packageName, int debug) {
+void OpenExtractionLog(const std::wstring& settingsPath, const std::wstring& packageName, int debug) {
     const wchar_t* source = L"CreateExtractionLogFile";
     theLog.LogMessage(8, source, L"Creating Extraction Log File");
-    CSettingsFile ini(SettingsFilePath);
+    CSettingsFile ini(settingsPath);
     std::wstring name = ini.GetString(L"LogFiles", L"ExtractLogFileName");
     // Without a log name the package name gives one; the package name is not
     // read yet at this point of the set-up, so it is read here. A log is never
@@ -132,7 +130,7 @@ void CTavoInitalizer::CreateExtractionLogFile(const std::wstring& packageName, i
     theLog.LogMessage(8, source, L"Master Log File : %s", GetMasterLogPath().c_str());
 }
 
-void CTavoInitalizer::LogSystemInformation() {
+void LogMachineInformation() {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     static const wchar_t* const kDays[] = {L"Sunday",   L"Monday", L"Tuesday", L"Wednesday",
@@ -173,10 +171,9 @@ void CTavoInitalizer::LogSystemInformation() {
         theUtil.GetDriveSpaceText(*it, space);
         theLog.LogText(8, sourceText.c_str(), space);
     }
+}
 
-    theOSValidator.SetSettingsPath(SettingsFilePath);
-    theOSValidator.OSVersion(1);
-
+void LogLanguageInformation() {
     LCID locale = ::GetSystemDefaultLCID();
     wchar_t language[128] = {};
     _snwprintf(language, 127, L"%ls (%u)", EnglishLocaleName(locale).c_str(), static_cast<unsigned>(locale));
@@ -185,4 +182,8 @@ void CTavoInitalizer::LogSystemInformation() {
     _snwprintf(language, 127, L"%ls (%u)", CUtilSystem::LanguageIdToName(ui).c_str(), static_cast<unsigned>(ui));
     theLog.LogMessage(8, L"UI Language", L"%s", language);
     theLog.WriteRaw(L"-----------------------------------------------------------------------------------------------\n");
+}
+
+void LogUnsupportedLaunchVariable(const std::wstring&) {
+    theLog.LogMessage(1, L"IsEnvVarPresent", L"Env variable not supported..");
 }

@@ -3,8 +3,8 @@
 // to the cabinet engine, on the worker thread.
 #include "payload/ExtractionDriver.h"
 
-#include "app/Messages.h"
-#include "app/WorkerThread.h"
+#include "core/Messages.h"
+#include "framework/WorkerThread.h"
 #include "cabinet/CabDecompressor.h"
 #include "cabinet/MultiPart.h"
 #include "checks/ExtractorValidator.h"
@@ -180,10 +180,11 @@ void ExtractPackage(CWorkerThread& worker) {
     std::wstring cabinetFolder = init.WorkingFolder;
     SendWorkerLog(worker, 8, kDriverSource, L"Checking for parts");
 
+    CMultiPartValidator parts(init.SettingsFilePath, init.CabinetSetId);
     if (init.MultiPartDownload) {                                                                    // 8
         std::wstring failed;
         std::list<std::wstring> lines;
-        int code = theMultiPart.ValidateParts(failed, lines);
+        int code = parts.ValidateParts(failed, lines);
         for (const std::wstring& line : lines) {
             if (line.empty()) continue;
             bool detail = line.find(L"Validating cabinet") != std::wstring::npos ||
@@ -196,7 +197,7 @@ void ExtractPackage(CWorkerThread& worker) {
             worker.Notify(WM_ZEL_EXTRACTION_FAILED, 0, 0);
             return;
         }
-        cabinetName = theMultiPart.GetFirstPartName();
+        cabinetName = parts.GetFirstPartName();
         cabinetFolder = WithBackslash(CUtilPaths::GetExeFolder());
     }
 
@@ -212,7 +213,13 @@ void ExtractPackage(CWorkerThread& worker) {
     const bool overwrite = init.RunMode != ModeFullGui || init.OverwriteWithoutPrompting;
     int code = 0;
     {
-        CCabDecompressor engine(worker.Window(), overwrite);
+        CabinetJob job;
+        job.SetId = init.CabinetSetId;
+        job.MultiPart = init.MultiPartDownload == 1;
+        job.FirstPartName = parts.GetFirstPartName();
+        job.Record = &init.Extracted;
+        job.OverwriteWithoutAsking = overwrite;
+        CCabDecompressor engine(worker.Window(), std::move(job));
         engine.ExtractCabinet(cabinetPath, init.ExtractionPath);
         std::wstring text = engine.GetErrorText();
         code = engine.GetErrorCode();

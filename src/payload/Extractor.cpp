@@ -1,7 +1,8 @@
 #include "payload/Extractor.h"
 
-#include "app/App.h"
+#include "core/RunFlags.h"
 #include "framework/Handles.h"
+#include "logging/LogFile.h"
 #include "platform/Format.h"
 
 #include <cstdarg>

@@ -12,7 +12,7 @@
 // signature block) ends the payload.
 #pragma once
 
-#include "app/Messages.h"
+#include "core/Messages.h"
 
 #include <windows.h>
 

@@ -1,6 +1,9 @@
 #include "payload/Initializer.h"
 
+#include "checks/ExtractorValidator.h"
+#include "checks/OSValidator.h"
 #include "logging/LogFile.h"
+#include "logging/LogSetup.h"
 #include "payload/LanguageTexts.h"
 #include "platform/SettingsFile.h"
 
@@ -20,6 +23,21 @@ const wchar_t* ModeName(int mode) {
 }  // namespace
 
 std::wstring CTavoInitalizer::GetLangString(int id) const { return ::GetLangString(id); }
+
+void CTavoInitalizer::HandSettingsToValidator() { theValidator.SetSettingsPath(SettingsFilePath); }
+
+void CTavoInitalizer::InitMasterLog(int debug) { OpenMasterLog(debug); }
+
+void CTavoInitalizer::CreateExtractionLogFile(const std::wstring& packageName, int debug) {
+    OpenExtractionLog(SettingsFilePath, packageName, debug);
+}
+
+void CTavoInitalizer::LogSystemInformation() {
+    LogMachineInformation();
+    theOSValidator.SetSettingsPath(SettingsFilePath);
+    theOSValidator.OSVersion(1);
+    LogLanguageInformation();
+}
 
 int CTavoInitalizer::Init(const CommandLineSettings& settings) {
     RunMode = settings.Mode;                                                          // 1

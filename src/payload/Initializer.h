@@ -3,8 +3,9 @@
 // engine wrote, for the whole run.
 #pragma once
 
-#include "app/Messages.h"
-#include "app/RunMode.h"
+#include "core/ExtractionRecord.h"
+#include "core/Messages.h"
+#include "core/RunMode.h"
 
 #include <cstdint>
 #include <functional>
@@ -61,14 +62,11 @@ public:
     void SetAutoLaunchEnabled(int enabled) { AutoLaunchEnabled = enabled; }
     int GetFinishStatus() const { return FinishStatus; }
     void SetFinishStatus(int status) { FinishStatus = status; }
-    int IsOverwriteAllDecided() const { return OverwriteAllDecided; }
-    void SetOverwriteAllDecided(int decided) { OverwriteAllDecided = decided; }
     int GetExtractOnly() const { return ExtractOnly; }
     void SetExtractOnly(int extractOnly) { ExtractOnly = extractOnly; }
 
     std::wstring ExtractionPath;
-    std::list<std::wstring> ExtractedFiles;
-    std::list<std::wstring> ExtractedFolders;
+    ExtractionRecord Extracted;
     WorkerLogRecord WorkerLog;
     int RunMode = ModeFullGui;
     std::wstring WorkingFolder;  // ends with a backslash
@@ -86,7 +84,6 @@ public:
     int SetupLanguage = 1033;
     int MultiPartDownload = 0;
     int NoConditionCheck = 0;
-    int OverwriteAllDecided = 0;
     int NoOSCheck = 0;
     int WaitForAutolaunchFinish = 1;
     // Set by the extraction-location page, read by the multi-part checks.

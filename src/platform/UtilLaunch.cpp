@@ -1,7 +1,6 @@
 #include "platform/UtilLaunch.h"
 
 #include "framework/Handles.h"
-#include "logging/LogFile.h"
 #include "platform/Launch.h"
 #include "platform/UtilPaths.h"
 #include "platform/UtilSystem.h"
@@ -13,10 +12,11 @@ namespace {
 
 constexpr wchar_t kPipeErrorText[] = L"Error on CreatePipe(). Launch File failed";
 
-std::wstring ExpandParameters(const std::wstring& parameters) {
+std::wstring ExpandParameters(const std::wstring& parameters,
+                              const std::function<void(const std::wstring&)>& unsupported) {
     return ExpandLaunchParameters(
         parameters, [](const std::wstring& token) { return CUtilPaths::ExpandPathVariable(token); },
-        [](const std::wstring&) { theLog.LogMessage(1, L"IsEnvVarPresent", L"Env variable not supported.."); });
+        unsupported ? unsupported : [](const std::wstring&) {});
 }
 
 LaunchContext CurrentLaunchContext(const std::wstring& checkAdmin) {
@@ -58,9 +58,10 @@ int CUtilLaunch::ShellStart(const std::wstring& program, const std::wstring& par
 }
 
 int CUtilLaunch::LaunchApplication(const std::wstring& file, const std::wstring& parameters, std::wstring& errorText,
-                                   int wait) {
+                                   int wait, const std::function<void(const std::wstring&)>& unsupportedVariable) {
     lastStartError_ = 0;
-    LaunchPlan plan = PlanLaunch(file, ExpandParameters(parameters), CurrentLaunchContext(checkAdmin_));
+    LaunchPlan plan =
+        PlanLaunch(file, ExpandParameters(parameters, unsupportedVariable), CurrentLaunchContext(checkAdmin_));
     if (!plan.UsePipe) return ShellStart(plan.Program, plan.Parameters, plan.Verb, wait, &lastStartError_);
 
     // The pipe is never handed to the started program: an inherited writing

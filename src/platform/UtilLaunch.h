@@ -2,6 +2,7 @@
 // the extraction folder.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class CUtilLaunch {
@@ -14,8 +15,10 @@ public:
     // many milliseconds. Returns the process's exit code at that moment
     // (259 while it still runs), -1 when the file could not be started, 0
     // with errorText set when the launch pipe could not be made.
+    // unsupportedVariable hears of each "%name%" that is not a supported
+    // variable (it is expanded anyway).
     int LaunchApplication(const std::wstring& file, const std::wstring& parameters, std::wstring& errorText,
-                          int wait);
+                          int wait, const std::function<void(const std::wstring&)>& unsupportedVariable = {});
 
     // [Runtime] CheckAdmin of the package: decides elevation of installer
     // packages on systems of major version 5.

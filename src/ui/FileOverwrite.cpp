@@ -1,7 +1,7 @@
 #include "ui/FileOverwrite.h"
 
-#include "app/App.h"
-#include "app/Messages.h"
+#include "ui/RunHost.h"
+#include "core/Messages.h"
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
@@ -69,7 +69,7 @@ BOOL CFileOverwrite::OnInitDialog() {
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     ::SetWindowLongPtrW(hwnd, GWL_STYLE, ::GetWindowLongPtrW(hwnd, GWL_STYLE) | WS_SYSMENU);
 
-    const LogFontSpec& body = theApp.BodyFont;
+    const LogFontSpec& body = RunHost().DialogBodyFont();
     bodyFont_.reset(::CreateFontW(body.Height, 0, 0, 0, body.Weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
                                   body.Face.c_str()));
     for (int id : {IDC_OVERWRITE_EXISTS, IDC_OVERWRITE_FILE, IDC_OVERWRITE_QUESTION})

@@ -2,8 +2,11 @@
 // progress and finish.
 #include "ui/WizardPages.h"
 
-#include "app/App.h"
-#include "app/Messages.h"
+#include "core/RunFlags.h"
+#include "framework/WinApp.h"
+#include "ui/WizardHost.h"
+#include "core/Messages.h"
+#include "logging/WorkerLog.h"
 #include "cabinet/CabDecompressor.h"
 #include "framework/WinApp.h"
 #include "logging/LogFile.h"
@@ -68,8 +71,8 @@ BOOL CExtractorPage::OnInitDialog() {
     }
     if (!started_) {
         started_ = true;
-        theApp.MessageBoxOwner = Handle();
-        theApp.Worker.Start(Handle(), ExtractPackageThread);
+        WizardHost().SetMessageBoxOwner(Handle());
+        RunHost().ExtractionWorker().Start(Handle(), ExtractPackageThread);
     }
     sheet.FocusCancelButton();
     sheet.SetDefaultButton(IDCANCEL);
@@ -129,7 +132,7 @@ void CExtractorPage::OnExtractionEnded() {
     const int autoLaunch = init.IsAutoLaunchEnabled();
 
     bool blocked = false;                                                                             // 1
-    if (autoLaunch == 1 && (theApp.OsCheckedBeforeExtraction || !init.NoOSCheck) && theApp.OsCheckResult == 302) {
+    if (autoLaunch == 1 && (WizardHost().OsCheckedBeforeExtraction() || !init.NoOSCheck) && WizardHost().OsCheckResult() == 302) {
         zel::AppMessageBox(init.SupportedOSMessage, MB_OK | MB_ICONERROR);
         blocked = true;
     }
@@ -179,9 +182,9 @@ BOOL CAutoLaunchSilentPage::OnInitDialog() {
     SetHeadingFont(kInstallHeading);
     SetBodyFont(kInstallStatus);
     StartBar(Handle(), kInstallBar);
-    theApp.MessageBoxOwner = Handle();
+    WizardHost().SetMessageBoxOwner(Handle());
     TavoSheet().SetDefaultButton(IDC_NEXT_BUTTON);
-    theApp.Worker.Start(Handle(), LaunchSetupThread);
+    RunHost().ExtractionWorker().Start(Handle(), LaunchSetupThread);
     return TRUE;
 }
 
@@ -195,8 +198,8 @@ BOOL CAutoLaunchSilentPage::OnSetActive() {
 }
 
 LRESULT CAutoLaunchSilentPage::OnLaunchSetupFinish() {
-    theApp.Worker.Stop();
-    if (theApp.LaunchReturned == 1) {
+    RunHost().ExtractionWorker().Stop();
+    if (LaunchReturned == 1) {
         ::PostMessageW(Handle(), WM_ZEL_GO_TO_FINISH, 0, 0);
     } else {
         theLog.LogMessage(8, L"OnLaunchSetupFinish", L"%s", L"Disabling the Cancel button");
@@ -230,7 +233,7 @@ BOOL CAutoLaunchSilentPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
 void CFinishPage::SetResultTexts() {
     FinishTextInputs inputs;
     inputs.FinishStatus = theInitializer.GetFinishStatus();
-    inputs.DisplayName = theApp.DisplayName;
+    inputs.DisplayName = WizardHost().DisplayName();
     inputs.LaunchAtFinish = TavoSheet().LaunchAtFinishFlag;
     inputs.ExtractOnly = theInitializer.GetExtractOnly();
     inputs.AutoLaunch = theInitializer.IsAutoLaunchEnabled();
@@ -238,7 +241,7 @@ void CFinishPage::SetResultTexts() {
     failed_ = result.Failed ? 1 : 0;
     ::SetDlgItemTextW(Handle(), 1033, result.Text.c_str());
     if (inputs.FinishStatus == 0 || inputs.FinishStatus == -6) {
-        std::wstring message = theApp.FinishTexts.GetFinishMessage();
+        std::wstring message = WizardHost().FinishMessage();
         if (!message.empty()) ::SetDlgItemTextW(Handle(), 1061, message.c_str());
     }
 }

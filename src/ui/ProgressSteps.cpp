@@ -1,6 +1,6 @@
 #include "ui/ProgressSteps.h"
 
-#include "app/App.h"
+#include "ui/RunHost.h"
 
 #include <commctrl.h>
 
@@ -23,9 +23,9 @@ bool ApplyProgressStep(HWND bar, int& counter, WPARAM action, LPARAM value) {
 }
 
 void LetWorkerFinish() {
-    theApp.Worker.Resume();
+    RunHost().ExtractionWorker().Resume();
     const DWORD start = ::GetTickCount();
-    while (theApp.Worker.IsRunning() && ::GetTickCount() - start < CWorkerThread::kStopWaitMs) {
+    while (RunHost().ExtractionWorker().IsRunning() && ::GetTickCount() - start < CWorkerThread::kStopWaitMs) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
         MSG msg;
         ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);

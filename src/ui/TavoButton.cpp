@@ -1,6 +1,6 @@
 #include "ui/TavoButton.h"
 
-#include "app/Messages.h"
+#include "core/Messages.h"
 
 #include <windowsx.h>
 

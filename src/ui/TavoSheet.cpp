@@ -1,7 +1,9 @@
 #include "ui/TavoSheet.h"
 
-#include "app/App.h"
-#include "app/Messages.h"
+#include "core/RunFlags.h"
+#include "framework/WinApp.h"
+#include "ui/WizardHost.h"
+#include "core/Messages.h"
 #include "cabinet/CabDecompressor.h"
 #include "framework/WinApp.h"
 #include "logging/LogFile.h"
@@ -106,13 +108,13 @@ WizardPage CTavoSheet::CurrentKind() const {
 INT_PTR CTavoSheet::Run() {
     runningSheet = this;
     INT_PTR result = DoModal(nullptr);
-    theApp.SetMainWindow(nullptr);
+    if (zel::GetApp() != nullptr) zel::GetApp()->SetMainWindow(nullptr);
     runningSheet = nullptr;
     return result;
 }
 
 void CTavoSheet::OnPreCreate(DLGTEMPLATE* dialogTemplate) {
-    if (theApp.CjkUi) SwitchDialogFont(dialogTemplate, L"Arial", 8);
+    if (WizardHost().CjkUi()) SwitchDialogFont(dialogTemplate, L"Arial", 8);
 }
 
 // ---- set-up ----
@@ -120,7 +122,7 @@ void CTavoSheet::OnPreCreate(DLGTEMPLATE* dialogTemplate) {
 void CTavoSheet::OnInitialized() {
     HWND hwnd = Handle();
     outcome_.SheetShown = true;
-    theApp.SetMainWindow(hwnd);
+    if (zel::GetApp() != nullptr) zel::GetApp()->SetMainWindow(hwnd);
 
     HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId));                 // 1
     ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -140,8 +142,8 @@ void CTavoSheet::OnInitialized() {
     // The button band is the bottom banner's: no line runs across it.
     if (HWND line = ::GetDlgItem(hwnd, kPlatformSeparatorId)) ::ShowWindow(line, SW_HIDE);
 
-    if (!theApp.BottomImagePath.empty()) bottomBanner_.LoadFromFile(theApp.BottomImagePath);                  // 4
-    if (!theApp.TopImagePath.empty()) topBanner_.LoadFromFile(theApp.TopImagePath);
+    if (!WizardHost().BottomImagePath().empty()) bottomBanner_.LoadFromFile(WizardHost().BottomImagePath());                  // 4
+    if (!WizardHost().TopImagePath().empty()) topBanner_.LoadFromFile(WizardHost().TopImagePath());
 
     std::wstring setupType = CSettingsFile(theInitializer.SettingsFilePath).GetString(L"Package", L"Setuptype");  // 5
     if (::_wcsicmp(setupType.c_str(), L"PLUS") != 0) {
@@ -165,7 +167,7 @@ void CTavoSheet::OnInitialized() {
 
     ready_ = 1;                                                                                        // 10
     startPage_ = static_cast<CTavoPage*>(GetActivePage());
-    theApp.StartPageSet = 1;
+    WizardHost().SetStartPageSet();
     if (startPage_ != nullptr) startPage_->OnInitDialog();
 }
 
@@ -181,7 +183,7 @@ void CTavoSheet::CreateTitle() {
     title_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_RIGHT, x, 20, width, 20, hwnd,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SHEET_TITLE)),
                                ::GetModuleHandleW(nullptr), nullptr);
-    const LogFontSpec& f = theApp.HeadingFont;
+    const LogFontSpec& f = WizardHost().HeadingFont();
     titleFont_.reset(::CreateFontW(f.Height, 0, 0, 0, f.Weight, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0,
                                    f.Face.c_str()));
     ::SendMessageW(title_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
@@ -360,13 +362,13 @@ int CTavoSheet::QueryCancel() {
     const CancelPlan plan = PlanCancel(current);
     if (plan.PauseWorker) {
         ::Sleep(100);
-        theApp.Worker.Suspend();
+        RunHost().ExtractionWorker().Suspend();
         ::Sleep(10);
     }
     if (!plan.Ask) return plan.Result;
     // One question at a time: a second request while it is open is declined.
     if (inCancelQuestion_) {
-        if (plan.PauseWorker) theApp.Worker.Resume();
+        if (plan.PauseWorker) RunHost().ExtractionWorker().Resume();
         return kCancelDeclined;
     }
 
@@ -374,7 +376,7 @@ int CTavoSheet::QueryCancel() {
     const int answer = zel::AppMessageBox(GetLangString(113), MB_YESNO);
     inCancelQuestion_ = false;
     if (answer != IDYES) {
-        if (plan.PauseWorker) theApp.Worker.Resume();
+        if (plan.PauseWorker) RunHost().ExtractionWorker().Resume();
         return kCancelDeclined;
     }
 
@@ -388,7 +390,7 @@ int CTavoSheet::QueryCancel() {
         if (!plan.LogLine.empty()) theLog.LogUnnamed(8, L"%s", plan.LogLine.c_str());
         if (plan.StopWorker) {
             LetWorkerFinish();
-            theApp.Worker.Stop();
+            RunHost().ExtractionWorker().Stop();
             ContinueExtraction = 0;
         }
         theInitializer.SetFinishStatus(plan.FinishStatus);
@@ -426,7 +428,7 @@ int CTavoSheet::AskPasswordIfRequired() {
     if (passwordAccepted_) return 0;
     if (CSettingsFile(theInitializer.SettingsFilePath).GetString(L"Runtime", L"ExtractPasswordRequired") != L"1")
         return 0;
-    CExtractPassword dialog(theApp.StoredPassword, [this] { return CancelToFinish(); }, Handle());
+    CExtractPassword dialog(WizardHost().StoredPassword(), [this] { return CancelToFinish(); }, Handle());
     passwordAccepted_ = dialog.DoModal() == IDOK;
     return passwordAccepted_ ? 0 : -1;
 }

@@ -1,14 +1,17 @@
 #include "ui/UnattendedExtracter.h"
 
-#include "app/App.h"
-#include "app/ExitCodes.h"
-#include "app/Messages.h"
+#include "core/ExitCodes.h"
+#include "core/Messages.h"
+#include "core/RunFlags.h"
+#include "framework/WinApp.h"
 #include "cabinet/CabDecompressor.h"
 #include "launch/AutolaunchSequence.h"
 #include "logging/LogFile.h"
+#include "logging/WorkerLog.h"
 #include "payload/ExtractionDriver.h"
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
+#include "ui/RunHost.h"
 
 #include <commctrl.h>
 
@@ -40,8 +43,9 @@ BOOL CUnattendedExtracter::OnInitDialog() {
     HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
     ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    bodyFont_.reset(::CreateFontW(theApp.BodyFont.Height, 0, 0, 0, theApp.BodyFont.Weight, FALSE, FALSE, FALSE,
-                                  ANSI_CHARSET, 0, 0, 0, 0, theApp.BodyFont.Face.c_str()));
+    const LogFontSpec& font = RunHost().DialogBodyFont();
+    bodyFont_.reset(::CreateFontW(font.Height, 0, 0, 0, font.Weight, FALSE, FALSE, FALSE,
+                                  ANSI_CHARSET, 0, 0, 0, 0, font.Face.c_str()));
     ::SendDlgItemMessageW(hwnd, IDC_UNATTENDED_STATUS, WM_SETFONT, reinterpret_cast<WPARAM>(bodyFont_.get()), TRUE);
     keyFilter_.reset(::SetWindowsHookExW(WH_MSGFILTER, TurnEnterAndEscapeIntoTab, nullptr, ::GetCurrentThreadId()));
     if (visible_) {
@@ -52,7 +56,7 @@ BOOL CUnattendedExtracter::OnInitDialog() {
     }
     ContinueExtraction = 1;
     theLog.LogMessage(8, L"ExtractPath", L" %s", theInitializer.ExtractionPath.c_str());
-    theApp.Worker.Start(hwnd, ExtractPackageThread);
+    RunHost().ExtractionWorker().Start(hwnd, ExtractPackageThread);
     counter_ = 1;
     return TRUE;
 }
@@ -83,7 +87,7 @@ BOOL CUnattendedExtracter::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
         result = 1;
         return TRUE;
     case WM_ZEL_EXTRACTION_FAILED:
-        theApp.SetExitCode(kExitExtractionFailed);
+        RunHost().SetExitCode(kExitExtractionFailed);
         EndDialog(IDOK);
         result = 1;
         return TRUE;
@@ -99,7 +103,7 @@ void CUnattendedExtracter::OnProgress(WPARAM action, LPARAM value) {
 
 void CUnattendedExtracter::OnExtractionEnded() {
     // A missing cabinet ends the extraction without extracting anything.
-    if (theInitializer.GetFinishStatus() != 0) theApp.SetExitCode(kExitExtractionFailed);
+    if (theInitializer.GetFinishStatus() != 0) RunHost().SetExitCode(kExitExtractionFailed);
     if (theInitializer.IsAutoLaunchEnabled() == 1) {
         ::ShowWindow(Handle(), SW_HIDE);
         HandleLaunchSetup();
@@ -111,16 +115,16 @@ void CUnattendedExtracter::OnExtractionEnded() {
 
 void CUnattendedExtracter::OnClose() {
     theLog.LogMessage(8, L"OnClose", L"Extraction paused");
-    theApp.Worker.Suspend();
+    RunHost().ExtractionWorker().Suspend();
     if (zel::AppMessageBox(GetLangString(113), MB_YESNO) == IDYES) {
         CancelRequested = 1;
         // The engine stops at its next file too, so that nothing is written
         // while the clean-up removes what was extracted.
         ContinueExtraction = 0;
         LetWorkerFinish();
-        theApp.Worker.Stop();
+        RunHost().ExtractionWorker().Stop();
         theInitializer.SetFinishStatus(11);
-        theApp.Quit(0, kExitCancelled, std::wstring());
+        RunHost().Quit(0, kExitCancelled, std::wstring());
     }
-    theApp.Worker.Resume();
+    RunHost().ExtractionWorker().Resume();
 }

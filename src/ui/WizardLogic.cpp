@@ -1,6 +1,6 @@
 #include "ui/WizardLogic.h"
 
-#include "app/ExitCodes.h"
+#include "core/ExitCodes.h"
 #include "payload/LanguageTexts.h"
 #include "ui/FitText.h"
 #include "platform/UtilPaths.h"

@@ -2,7 +2,9 @@
 // and extraction location.
 #include "ui/WizardPages.h"
 
-#include "app/App.h"
+#include "core/RunFlags.h"
+#include "framework/WinApp.h"
+#include "ui/WizardHost.h"
 #include "checks/ExtractorValidator.h"
 #include "logging/LogFile.h"
 #include "payload/ExtractionDriver.h"
@@ -52,8 +54,8 @@ bool CTavoPage::SheetReady() const { return Sheet() != nullptr && TavoSheet().Re
 bool CTavoPage::IsStartPage() const { return Sheet() != nullptr && TavoSheet().StartPage() == this; }
 
 void CTavoPage::CreateFonts() {
-    if (!headingFont_) headingFont_.reset(MakeFont(theApp.HeadingFont));
-    if (!bodyFont_) bodyFont_.reset(MakeFont(theApp.BodyFont));
+    if (!headingFont_) headingFont_.reset(MakeFont(WizardHost().HeadingFont()));
+    if (!bodyFont_) bodyFont_.reset(MakeFont(WizardHost().BodyFont()));
 }
 
 void CTavoPage::SetFont(int id, HGDIOBJ font) const {
@@ -98,7 +100,7 @@ BOOL CTavoPage::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) 
         HDC dc = ::BeginPaint(Handle(), &paint);
         RECT client = {};
         ::GetClientRect(Handle(), &client);
-        theApp.TopImage.Draw(dc, 0, 0, client.right, kBannerHeight);
+        WizardHost().TopImage().Draw(dc, 0, 0, client.right, kBannerHeight);
         ::EndPaint(Handle(), &paint);
         result = 0;
         return TRUE;
@@ -127,9 +129,9 @@ void CWelcomePage::Activate() {
     sheet.EnableButtons(L"NEXT,CANCEL", 1);
     LoadLanguageFile(theInitializer.GetSetupLanguage(), theInitializer.GetWorkingFolder());
     sheet.SetButtonCaptions(L"");
-    ::SetWindowTextW(Handle(), theApp.DisplayName.c_str());
+    ::SetWindowTextW(Handle(), WizardHost().DisplayName().c_str());
     ::SetDlgItemTextW(Handle(), 1047,
-                      ReplaceTokens(GetLangString(200), {{L"[PACKAGEDISPLAYNAME]", theApp.DisplayName}}).c_str());
+                      ReplaceTokens(GetLangString(200), {{L"[PACKAGEDISPLAYNAME]", WizardHost().DisplayName()}}).c_str());
     sheet.FocusNextButton(1);
     sheet.SetDefaultButton(IDC_NEXT_BUTTON);
 }
@@ -149,7 +151,7 @@ LRESULT CWelcomePage::OnWizardNext() {
 
 void CLanguagePage::SetHeading() {
     ::SetDlgItemTextW(Handle(), 1013,
-                      ReplaceTokens(GetLangString(208), {{L"[PACKAGEDISPLAYNAME]", theApp.DisplayName}}).c_str());
+                      ReplaceTokens(GetLangString(208), {{L"[PACKAGEDISPLAYNAME]", WizardHost().DisplayName()}}).c_str());
     RepaintUnderPage();
 }
 
@@ -184,7 +186,7 @@ LRESULT CLanguagePage::OnWizardNext() { return TavoSheet().AskPasswordIfRequired
 
 void CConditionCheck::SetTexts() {
     ::SetDlgItemTextW(Handle(), 1041,
-                      ReplaceTokens(GetLangString(802), {{L"[PACKAGENAME]", theApp.DisplayName}}).c_str());
+                      ReplaceTokens(GetLangString(802), {{L"[PACKAGENAME]", WizardHost().DisplayName()}}).c_str());
     TavoSheet().SetButtonCaptions(L"RETRY");
 }
 

@@ -1,6 +1,9 @@
 # The launch tests start setup_probe.exe (a stand-in setup) and a small
 # installer package; both are built beside unit_tests.exe.
 add_dependencies(unit_tests setup_probe)
+# A windowed program, as setups are: a console one would get a console window
+# of its own under a 64-bit Wine and start late.
+target_link_options(setup_probe PRIVATE -mwindows)
 
 find_program(ZEL_WIXL wixl)
 if(ZEL_WIXL)

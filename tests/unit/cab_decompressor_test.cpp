@@ -127,6 +127,41 @@ TEST_F(CabEngineTest, SetEndingOnAFileBoundaryIsExtractedWhole) {
     EXPECT_EQ(ReadBytes(dir_.File(L"out\\c.txt")), "c");
 }
 
+// The job's question callback answers in place of a window, once for "to
+// all", and the job's record receives what was written.
+TEST_F(CabEngineTest, JobAnswersTheOverwriteQuestionAndKeepsTheRecord) {
+    std::wstring out = dir_.File(L"out");
+    std::wstring cab = WriteCab({{"\\a.txt", "new a"}, {"\\b.txt", "new b"}});
+    ::CreateDirectoryW(out.c_str(), nullptr);
+    WriteBytes(out + L"\\a.txt", "old a");
+    WriteBytes(out + L"\\b.txt", "old b");
+
+    ExtractionRecord record;
+    int questions = 0;
+    CabinetJob job;
+    job.Record = &record;
+    job.AskOverwrite = [&questions] {
+        ++questions;
+        return int(OverwriteNoToAll);
+    };
+    CCabDecompressor engine(nullptr, std::move(job));
+    ASSERT_EQ(engine.ExtractCabinet(cab, out), 0) << engine.GetErrorText();
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(ReadBytes(out + L"\\a.txt"), "old a");
+    EXPECT_EQ(ReadBytes(out + L"\\b.txt"), "old b");
+    EXPECT_TRUE(record.Files.empty());
+    EXPECT_EQ(&engine.GetRecord(), &record);
+
+    ExtractionRecord replaced;
+    CabinetJob yes;
+    yes.Record = &replaced;
+    yes.AskOverwrite = [] { return int(OverwriteYesToAll); };
+    CCabDecompressor again(nullptr, std::move(yes));
+    ASSERT_EQ(again.ExtractCabinet(cab, out), 0) << again.GetErrorText();
+    EXPECT_EQ(ReadBytes(out + L"\\b.txt"), "new b");
+    EXPECT_THAT(replaced.Files, testing::ElementsAre(out + L"\\b.txt", out + L"\\a.txt"));
+}
+
 // --- names, folders and paths --------------------------------------------------
 
 TEST_F(CabEngineTest, FolderWithoutBackslashGetsFoldersCreatedAndListed) {
@@ -138,8 +173,8 @@ TEST_F(CabEngineTest, FolderWithoutBackslashGetsFoldersCreatedAndListed) {
         CCabDecompressor engine(nullptr, true);
         ASSERT_EQ(engine.ExtractCabinet(WriteCab({{stored, "alpha"}}), folder), 0) << stored;
         EXPECT_EQ(ReadBytes(folder + L"\\Data\\a.txt"), "alpha") << stored;
-        EXPECT_THAT(theInitializer.ExtractedFolders, testing::ElementsAre(folder, folder + L"\\Data")) << stored;
-        EXPECT_THAT(theInitializer.ExtractedFiles, testing::ElementsAre(folder + L"\\Data\\a.txt")) << stored;
+        EXPECT_THAT(engine.GetRecord().Folders, testing::ElementsAre(folder, folder + L"\\Data")) << stored;
+        EXPECT_THAT(engine.GetRecord().Files, testing::ElementsAre(folder + L"\\Data\\a.txt")) << stored;
         EXPECT_EQ(CurrentExtractFileName, L"a.txt");
     }
 }
@@ -384,12 +419,9 @@ class CabValidateTest : public CabEngineTest, public testing::WithParamInterface
 
 TEST_P(CabValidateTest, NameNumberAndSetMustMatch) {
     const ValidateCase& c = GetParam();
-    uint16_t savedSet = theInitializer.CabinetSetId;
-    theInitializer.CabinetSetId = 4242;
     std::wstring path = dir_.File(c.name);
     WriteBytes(path, MakeCabinet({{"\\a.txt", "x"}}, c.setId, c.index));
-    EXPECT_EQ(CCabDecompressor().ValidateCabinetFile(path), c.valid);
-    theInitializer.CabinetSetId = savedSet;
+    EXPECT_EQ(CCabDecompressor().ValidateCabinetFile(path, 4242), c.valid);
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, CabValidateTest,

@@ -4,7 +4,8 @@
 #pragma once
 
 #include "cabinet/CabDecompressor.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
+#include "core/RunFlags.h"
 #include "framework/Handles.h"
 #include "test_support.h"
 
@@ -142,7 +143,7 @@ public:
     std::deque<int> Answers;
     int Questions = 0;
     int FilesDone = 0;
-    std::vector<WorkerLogRecord> Lines;
+    std::vector<LogRecord> Lines;
 
     bool HasLine(const std::wstring& format, const std::wstring& text) const {
         for (const auto& l : Lines)
@@ -155,7 +156,7 @@ private:
         auto* self = reinterpret_cast<EngineWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (self != nullptr) {
             if (message == WM_ZEL_LOG_LINE) {
-                self->Lines.push_back(*reinterpret_cast<const WorkerLogRecord*>(wParam));
+                self->Lines.push_back(*reinterpret_cast<const LogRecord*>(wParam));
                 return 1;
             }
             if (message == WM_ZEL_PROGRESS) {
@@ -178,10 +179,6 @@ private:
 inline void ResetEngineState() {
     OverwriteAnswer = OverwriteNotAsked;
     ContinueExtraction = 1;
-    theInitializer.OverwriteAllDecided = 0;
-    theInitializer.MultiPartDownload = 0;
-    theInitializer.ExtractedFiles.clear();
-    theInitializer.ExtractedFolders.clear();
 }
 
 }  // namespace cab_test

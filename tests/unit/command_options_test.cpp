@@ -1,5 +1,5 @@
 #include "app/CommandOptions.h"
-#include "app/RunMode.h"
+#include "core/RunMode.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "app/App.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
 #include "logging/LogFile.h"
 #include "payload/Extractor.h"
 #include "payload/VersionInfo.h"

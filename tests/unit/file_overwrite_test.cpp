@@ -1,7 +1,7 @@
 #include "ui/FileOverwrite.h"
 
 #include "app/App.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
 #include "log_capture.h"
 #include "test_support.h"
 

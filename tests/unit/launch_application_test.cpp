@@ -1,5 +1,6 @@
 // Starting real programs and an installer package under the platform's shell.
 #include "logging/LogFile.h"
+#include "logging/LogSetup.h"
 #include "platform/Util.h"
 #include "test_support.h"
 
@@ -86,7 +87,7 @@ TEST(LaunchApplication, UnsupportedVariableIsWarnedOnceAndStillExpanded) {
     ::SetEnvironmentVariableW(L"ZELPROBEVAR", L"probevalue");
     LogCapture log;
     std::wstring error;
-    EXPECT_EQ(theUtil.LaunchApplication(probe, L"%ZELPROBEVAR% %ZELPROBEVAR%", error, 1), 0);
+    EXPECT_EQ(theUtil.LaunchApplication(probe, L"%ZELPROBEVAR% %ZELPROBEVAR%", error, 1, LogUnsupportedLaunchVariable), 0);
     ::SetEnvironmentVariableW(L"ZELPROBEVAR", nullptr);
     EXPECT_NE(zel_test::ReadBytes(probe + L".record").find("probevalue probevalue"), std::string::npos);
     EXPECT_EQ(Count(log.Text(), "Env variable not supported.."), 1u) << log.Text();

@@ -1,7 +1,7 @@
 // The autolaunch sequence against real settings files, with the stand-in
 // setup program where the setups must really run.
 #include "app/App.h"
-#include "app/ExitCodes.h"
+#include "core/ExitCodes.h"
 #include "launch/AutolaunchSequence.h"
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
@@ -125,7 +125,7 @@ protected:
         services.Launch = [this](const std::wstring& file, const std::wstring& parameters, std::wstring& error,
                                  int wait) {
             launched.push_back(Narrow(file.substr(file.rfind(L'\\') + 1) + L"|" + parameters));
-            launchReturnedDuring.push_back(theApp.LaunchReturned);
+            launchReturnedDuring.push_back(LaunchReturned);
             waits.push_back(wait);
             error = launchError;
             return codes.empty() ? 0 : codes[(launched.size() - 1) % codes.size()];
@@ -168,7 +168,7 @@ TEST_F(LaunchSequenceTest, SingleSetupRunsAfterTheWorkingFolderIsGone) {
     // A setup that ran keeps the run successful, whatever it returned.
     EXPECT_EQ(theInitializer.FinishStatus, 0);
     EXPECT_EQ(theApp.ExitCodeValue(), kExitSuccess);
-    EXPECT_EQ(theApp.LaunchReturned, 1);
+    EXPECT_EQ(LaunchReturned, 1);
 }
 
 TEST_F(LaunchSequenceTest, ParametersByRunModeAndLanguage) {
@@ -316,7 +316,7 @@ TEST_F(LaunchSequenceTest, ProgressStepsOnTheInstallationPage) {
         EXPECT_EQ(launched.front(), "s1.exe|");
         EXPECT_EQ(launchReturnedDuring, std::vector<int>(r.setups, 0));
     }
-    EXPECT_EQ(theApp.LaunchReturned, 1);
+    EXPECT_EQ(LaunchReturned, 1);
 }
 
 TEST_F(LaunchSequenceTest, ResultAndSheetAfterOneSetup) {

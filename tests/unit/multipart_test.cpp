@@ -2,7 +2,6 @@
 
 #include "cab_test_support.h"
 #include "cabinet/CabDecompressor.h"
-#include "payload/Initializer.h"
 #include "test_support.h"
 
 #include <gmock/gmock.h>
@@ -56,18 +55,12 @@ TEST(PartHash, MissingFileGivesOpenErrorAndText) {
 // A package folder: the executable's path, its settings file and part files.
 class MultiPartTest : public testing::Test {
 protected:
-    void SetUp() override {
-        savedSettings_ = theInitializer.SettingsFilePath;
-        savedSet_ = theInitializer.CabinetSetId;
-        theInitializer.CabinetSetId = kSet;
-        theInitializer.SettingsFilePath = dir_.File(L"Properties_Tavo.ini");
-        cab_test::ResetEngineState();
-    }
-    void TearDown() override {
-        theInitializer.SettingsFilePath = savedSettings_;
-        theInitializer.CabinetSetId = savedSet_;
-        theMultiPart = CMultiPartValidator();
-        cab_test::ResetEngineState();
+    void SetUp() override { cab_test::ResetEngineState(); }
+    void TearDown() override { cab_test::ResetEngineState(); }
+
+    std::wstring SettingsPath() const { return dir_.File(L"Properties_Tavo.ini"); }
+    CMultiPartValidator Validator(const std::wstring& exePath, uint16_t setId = kSet) const {
+        return CMultiPartValidator(SettingsPath(), setId, exePath);
     }
 
     std::wstring Folder() const { return folder_.empty() ? dir_.Path() : folder_; }
@@ -90,19 +83,17 @@ protected:
         hashText_ = hashSection;
         WriteSettings(L"[Package]\r\nMultipartFileName=" + base + L"\r\n" + partSection + hashSection);
     }
-    void WriteSettings(const std::wstring& text) { zel_test::WriteUtf16File(theInitializer.SettingsFilePath, text); }
+    void WriteSettings(const std::wstring& text) { zel_test::WriteUtf16File(SettingsPath(), text); }
 
     TempDir dir_;
     std::wstring folder_;
-    std::wstring savedSettings_;
-    uint16_t savedSet_ = 0;
     std::vector<std::wstring> paths_;
     std::wstring hashText_;
 };
 
 TEST_F(MultiPartTest, FirstPartByPackageBaseName) {
     MakePackage(L"Setup", {{kSet, 0}}, 1);
-    CMultiPartValidator validator(dir_.File(L"Installer.exe"));
+    CMultiPartValidator validator = Validator(dir_.File(L"Installer.exe"));
     std::wstring failed;
     std::list<std::wstring> messages;
     EXPECT_EQ(validator.GetValidPartName(failed, messages), dir_.File(L"Setup.001"));
@@ -116,7 +107,7 @@ TEST_F(MultiPartTest, FirstPartByExecutableNameWhenBaseNameFails) {
     // Setup.001 is of another set; the executable "Renamed1.exe" gives "Renamed".
     MakePackage(L"Setup", {{kSet + 1, 0}}, 1);
     WriteBytes(dir_.File(L"Renamed.001"), cab_test::MakeCabinet({{"\\a", "x"}}, kSet + 1, 0));
-    CMultiPartValidator validator(dir_.File(L"Renamed1.exe"));
+    CMultiPartValidator validator = Validator(dir_.File(L"Renamed1.exe"));
     std::wstring failed;
     std::list<std::wstring> messages;
     EXPECT_EQ(validator.GetValidPartName(failed, messages), dir_.File(L"Renamed.001"));
@@ -125,7 +116,7 @@ TEST_F(MultiPartTest, FirstPartByExecutableNameWhenBaseNameFails) {
     EXPECT_TRUE(messages.empty());
 
     // Without a set number of the package the second naming is not taken.
-    theInitializer.CabinetSetId = 0;
+    validator = Validator(dir_.File(L"Renamed1.exe"), 0);
     EXPECT_EQ(validator.GetValidPartName(failed, messages), L"");
     EXPECT_EQ(failed, dir_.File(L"Setup.001"));
     EXPECT_THAT(messages, ElementsAre(L"Multi part File not found : " + dir_.File(L"Setup.001")));
@@ -136,7 +127,7 @@ TEST_F(MultiPartTest, NoListedPartIsValidAtOnce) {
     MakePackage(L"Setup", {{kSet, 0}}, 0);
     std::wstring failed;
     std::list<std::wstring> messages;
-    EXPECT_EQ(CMultiPartValidator(dir_.File(L"Setup.exe")).ValidateParts(failed, messages), PartsValid);
+    EXPECT_EQ(Validator(dir_.File(L"Setup.exe")).ValidateParts(failed, messages), PartsValid);
     EXPECT_TRUE(messages.empty());
 }
 
@@ -144,7 +135,7 @@ TEST_F(MultiPartTest, MessagesOfAGoodPartNewestFirst) {
     MakePackage(L"Setup", {{kSet, 0}}, 1);
     std::wstring failed;
     std::list<std::wstring> messages;
-    EXPECT_EQ(CMultiPartValidator(dir_.File(L"Setup.exe")).ValidateParts(failed, messages), PartsValid);
+    EXPECT_EQ(Validator(dir_.File(L"Setup.exe")).ValidateParts(failed, messages), PartsValid);
     std::wstring p = dir_.File(L"Setup.001");
     EXPECT_THAT(messages, ElementsAre(L"Hash code for : " + p + L" is :" + ComputeFileHash(p).Hash,
                                       L"Validating cabinet : " + p));
@@ -154,7 +145,7 @@ TEST_F(MultiPartTest, MissingMiddlePartStillChecksTheRest) {
     MakePackage(L"Setup", {{kSet, 0}, {kSet, 1}, {kSet, 2}}, 3, {2});
     std::wstring failed;
     std::list<std::wstring> messages;
-    EXPECT_EQ(CMultiPartValidator(dir_.File(L"Setup.exe")).ValidateParts(failed, messages), PartMissing);
+    EXPECT_EQ(Validator(dir_.File(L"Setup.exe")).ValidateParts(failed, messages), PartMissing);
     EXPECT_EQ(failed, paths_[1]);
     EXPECT_THAT(messages, testing::Contains(L"Multi part File not found : " + paths_[1]));
     EXPECT_EQ(messages.front().rfind(L"Hash code for : " + paths_[2], 0), 0u);
@@ -168,7 +159,7 @@ TEST_F(MultiPartTest, UpperCaseHashIsCorrupt) {
                   ComputeFileHash(paths_[0]).Hash + L"\r\n002=" + upper + L"\r\n");
     std::wstring failed;
     std::list<std::wstring> messages;
-    EXPECT_EQ(CMultiPartValidator(dir_.File(L"Setup.exe")).ValidateParts(failed, messages), PartCorrupt);
+    EXPECT_EQ(Validator(dir_.File(L"Setup.exe")).ValidateParts(failed, messages), PartCorrupt);
     EXPECT_EQ(failed, paths_[1]);
     EXPECT_EQ(messages.front(), L"File is corrupt  : " + paths_[1]);
 }
@@ -179,7 +170,7 @@ TEST_F(MultiPartTest, LaterFailureDecidesTheResult) {
     WriteBytes(paths_[1], "changed");
     std::wstring failed;
     std::list<std::wstring> messages;
-    EXPECT_EQ(CMultiPartValidator(dir_.File(L"Setup.exe")).ValidateParts(failed, messages), PartWrongCabinet);
+    EXPECT_EQ(Validator(dir_.File(L"Setup.exe")).ValidateParts(failed, messages), PartWrongCabinet);
     EXPECT_EQ(failed, paths_[2]);
     EXPECT_EQ(messages.front(), L"Could not get the file status of the file : " + paths_[2]);
     EXPECT_THAT(messages, testing::Contains(L"File is corrupt  : " + paths_[1]));
@@ -195,7 +186,7 @@ TEST_F(MultiPartTest, PartPathOf256CharactersCountsAsMissing) {
         ASSERT_EQ(paths_[0].size(), length);
         std::wstring failed;
         std::list<std::wstring> messages;
-        int result = CMultiPartValidator(folder_ + L"Setup.exe").ValidateParts(failed, messages);
+        int result = Validator(folder_ + L"Setup.exe").ValidateParts(failed, messages);
         EXPECT_EQ(result, length == 255 ? PartsValid : PartMissing) << length;
     }
 }
@@ -215,18 +206,22 @@ TEST_F(MultiPartTest, RenamedSpanningSetIsValidatedAndExtracted) {
     }
     WriteSettings(L"[Package]\r\nMultipartFileName=Setup\r\n" + listed + hashes);
 
-    theMultiPart = CMultiPartValidator(dir_.File(L"Setup.exe"));
+    CMultiPartValidator parts = Validator(dir_.File(L"Setup.exe"));
     std::wstring failed;
     std::list<std::wstring> messages;
-    ASSERT_EQ(theMultiPart.ValidateParts(failed, messages), PartsValid);
+    ASSERT_EQ(parts.ValidateParts(failed, messages), PartsValid);
 
     // Without the multi-part renaming the set's own names are not there.
     {
         CCabDecompressor engine(nullptr, true);
         EXPECT_NE(engine.ExtractCabinet(dir_.File(L"Setup.001"), dir_.File(L"plain")), 0);
     }
-    theInitializer.MultiPartDownload = 1;
-    CCabDecompressor engine(nullptr, true);
+    CabinetJob job;
+    job.SetId = kSet;
+    job.MultiPart = true;
+    job.FirstPartName = parts.GetFirstPartName();
+    job.OverwriteWithoutAsking = true;
+    CCabDecompressor engine(nullptr, std::move(job));
     ASSERT_EQ(engine.ExtractCabinet(dir_.File(L"Setup.001"), dir_.File(L"out")), 0)
         << engine.GetErrorText() << " at " << std::string(engine.GetCurrentCabinetName().begin(), engine.GetCurrentCabinetName().end());
     EXPECT_EQ(cab_test::Tree(dir_.File(L"out\\")), cab_test::Tree(fixtures + L"src\\"));

@@ -253,22 +253,16 @@ TEST(OsRules, ExtractPathByBaseNameThenBaseToken) {
     EXPECT_EQ(unknown.GetOSExtractPath(), L"");
 }
 
-// Keeps the process-wide validator's settings and the initializer's message.
+// Keeps the process-wide validator's settings.
 class CheckOsMessage : public ::testing::Test {
 protected:
-    void SetUp() override {
-        savedSettings_ = theValidator.GetSettingsPath();
-        savedMessage_ = theInitializer.SupportedOSMessage;
-    }
-    void TearDown() override {
-        theValidator.SetSettingsPath(savedSettings_);
-        theInitializer.SupportedOSMessage = savedMessage_;
-    }
+    void SetUp() override { savedSettings_ = theValidator.GetSettingsPath(); }
+    void TearDown() override { theValidator.SetSettingsPath(savedSettings_); }
     zel_test::TempDir dir_;
     LogCapture log_;
 
 private:
-    std::wstring savedSettings_, savedMessage_;
+    std::wstring savedSettings_;
 };
 
 TEST_F(CheckOsMessage, TokensOfTheErrorAndWarningMessages) {
@@ -279,33 +273,26 @@ TEST_F(CheckOsMessage, TokensOfTheErrorAndWarningMessages) {
               L"[1031]\r\nMsgOSError=Nicht auf [OSNAME]\r\n"));
     const COSValidator ultimate = kWin7x64Ultimate.Make();
 
-    EXPECT_EQ(theValidator.CheckOS(302, 1033, 1, ultimate), 302);
-    EXPECT_EQ(theInitializer.SupportedOSMessage, L"Not on Windows7 64 Bit Ultimate SP1");
+    EXPECT_EQ(theValidator.CheckOS(302, 1033, 1, ultimate), L"Not on Windows7 64 Bit Ultimate SP1");
     EXPECT_TRUE(log_.Has(L"Message to be displayed : Not on Windows7 64 Bit Ultimate SP1"));
 
     // The supported-systems text gets the line breaks but keeps its [OSNAME].
-    EXPECT_EQ(theValidator.CheckOS(301, 1033, 0, ultimate), 301);
-    EXPECT_EQ(theInitializer.SupportedOSMessage,
+    EXPECT_EQ(theValidator.CheckOS(301, 1033, 0, ultimate),
               L"Windows7 64 Bit is untested.\nSupported:\tWindows XP\nWindows 7 ([OSNAME])");
 
-    EXPECT_EQ(theValidator.CheckOS(302, 1031, 0, kXpHomeNoSp.Make()), 302);
-    EXPECT_EQ(theInitializer.SupportedOSMessage, L"Nicht auf WindowsXP");
+    EXPECT_EQ(theValidator.CheckOS(302, 1031, 0, kXpHomeNoSp.Make()), L"Nicht auf WindowsXP");
 
-    EXPECT_EQ(theValidator.CheckOS(300, 1033, 0, ultimate), 300);
-    EXPECT_EQ(theInitializer.SupportedOSMessage, L"");
+    EXPECT_EQ(theValidator.CheckOS(300, 1033, 0, ultimate), L"");
 }
 
 TEST_F(CheckOsMessage, ServicePackTexts) {
     theValidator.SetSettingsPath(WriteSettings(dir_, L"[1033]\r\nMsgOSError=[OSSERVICEPACK]|\r\n"));
     COSValidator os = kXpHomeNoSp.Make();
-    theValidator.CheckOS(302, 1033, 0, os);
-    EXPECT_EQ(theInitializer.SupportedOSMessage, L"|");
+    EXPECT_EQ(theValidator.CheckOS(302, 1033, 0, os), L"|");
     os.ServicePack = L"0";
-    theValidator.CheckOS(302, 1033, 0, os);
-    EXPECT_EQ(theInitializer.SupportedOSMessage, L"without any service pack|");
+    EXPECT_EQ(theValidator.CheckOS(302, 1033, 0, os), L"without any service pack|");
     os.ServicePack = L"3";
-    theValidator.CheckOS(302, 1033, 0, os);
-    EXPECT_EQ(theInitializer.SupportedOSMessage, L"SP3|");
+    EXPECT_EQ(theValidator.CheckOS(302, 1033, 0, os), L"SP3|");
 }
 
 // The identification applies the rules it read from the settings file.

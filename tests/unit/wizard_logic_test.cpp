@@ -1,4 +1,4 @@
-#include "app/ExitCodes.h"
+#include "core/ExitCodes.h"
 #include "framework/DialogTemplate.h"
 #include "ui/WizardLogic.h"
 

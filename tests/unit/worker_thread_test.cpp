@@ -1,5 +1,5 @@
-#include "app/Messages.h"
-#include "app/WorkerThread.h"
+#include "core/Messages.h"
+#include "framework/WorkerThread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/WorkerThread.h"
+#include "framework/WorkerThread.h"
 
 #include <process.h>
 

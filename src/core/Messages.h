@@ -3,8 +3,6 @@
 // every window uses these names; the numbers are fixed.
 #pragma once
 
-#include "logging/LogFile.h"
-
 #include <windows.h>
 
 #include <string>
@@ -33,21 +31,6 @@ struct LogRecord {
     std::wstring Text;
     std::wstring Argument;
 };
-
-// What a window does with WM_ZEL_LOG_LINE. Text and Argument may hold file
-// names and paths, so neither is ever used as a format: the argument goes
-// in place of the first "%s" and the result is written as it is.
-inline void WriteLogRecord(const LogRecord& record) {
-    std::wstring text = record.Text;
-    if (!record.Argument.empty()) {
-        size_t at = text.find(L"%s");
-        if (at != std::wstring::npos)
-            text.replace(at, 2, record.Argument);
-        else
-            text += record.Argument;
-    }
-    theLog.LogText(record.Level, record.Source.c_str(), text);
-}
 
 // The payload reader and the cabinet engine send and wait, so the records
 // they hand over stay valid; without a window nothing is sent.

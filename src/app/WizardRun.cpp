@@ -1,4 +1,4 @@
-#include "ui/WizardRun.h"
+#include "app/WizardRun.h"
 
 #include "app/App.h"
 #include "checks/ExtractorValidator.h"
