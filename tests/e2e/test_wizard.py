@@ -7,6 +7,7 @@ import struct
 
 import pytest
 
+from conftest import working_folders
 from quiet_support import CAPTION, build_package, finish_stub, linux_path, settings, start_stub, tree
 
 TARGET = r"C:\zelwizard\target"
@@ -46,6 +47,16 @@ def wizard_package(folder, out, setup_type=None, blue_bottom=False):
     return build_package(folder, out, settings(TARGET, images, package_extra=extra), FILES)
 
 
+def end_stub(wine, stub):
+    """Ends a run a failed test left on the screen, and the working folder it
+    could not remove, so that the next tests of the prefix start clean."""
+    if stub.poll() is None:
+        stub.kill()
+        stub.wait()
+        for folder in working_folders(wine):
+            shutil.rmtree(folder, ignore_errors=True)
+
+
 @pytest.fixture
 def target():
     path = linux_path(TARGET)
@@ -71,9 +82,7 @@ def wizard(wine, robot, package):
         robot.wait_control(NEXT)
         yield stub
     finally:
-        if stub.poll() is None:
-            stub.kill()
-            stub.wait()
+        end_stub(wine, stub)
 
 
 def test_next_extracts_and_finish_ends_with_success(robot, wizard, target):
@@ -149,9 +158,7 @@ def test_sheet_looks(wine, robot, tmp_path, target, setup_type, blue):
         robot.wait_gone()
         assert finish_stub(stub).exit_code == 6
     finally:
-        if stub.poll() is None:
-            stub.kill()
-            stub.wait()
+        end_stub(wine, stub)
         shutil.rmtree(out, ignore_errors=True)
 
 
@@ -177,9 +184,7 @@ def test_cancel_during_extraction_removes_what_was_extracted(wine, robot, tmp_pa
         assert result.has_line("User canceled the extraction process")
         assert not target.exists() or not any(target.iterdir())
     finally:
-        if stub.poll() is None:
-            stub.kill()
-            stub.wait()
+        end_stub(wine, stub)
         shutil.rmtree(out, ignore_errors=True)
 
 
@@ -231,7 +236,5 @@ def test_password_is_asked_before_the_extraction(wine, robot, tmp_path, target):
         assert finish_stub(stub).exit_code == 0
         assert (target / "a.txt").exists()
     finally:
-        if stub.poll() is None:
-            stub.kill()
-            stub.wait()
+        end_stub(wine, stub)
         shutil.rmtree(out, ignore_errors=True)
