@@ -4,11 +4,12 @@
 #include "framework/WinApp.h"
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
+#include "app/WizardRun.h"
 
 
 namespace startup_seams {
 
-void RunWizard(CZelSelfExtractorUIApp&, int) {}
+void RunWizard(CZelSelfExtractorUIApp& app, int dispatch) { RunTavoWizard(app, dispatch); }
 
 void ReleaseWindows(CZelSelfExtractorUIApp&) {}
 

@@ -2,6 +2,8 @@
 
 #include "core/Messages.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cwctype>

@@ -111,14 +111,8 @@ BOOL CUnattendedExtracter::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
 }
 
 void CUnattendedExtracter::OnProgress(WPARAM action, LPARAM value) {
-    const CProgressCounter::BarUpdate update = counter_.Apply(action, value);
-    HWND bar = ::GetDlgItem(Handle(), IDC_UNATTENDED_PROGRESS);
-    if (update.SetPosition) ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(update.Position), 0);
-    if (update.SetRange) {
-        ::SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(0, update.RangeUpper));
-        ::SendMessageW(bar, PBM_SETSTEP, 1, 0);
+    if (ApplyProgressStep(::GetDlgItem(Handle(), IDC_UNATTENDED_PROGRESS), counter_, action, value))
         ::SetDlgItemTextW(Handle(), IDC_UNATTENDED_STATUS, GetLangString(508).c_str());
-    }
 }
 
 void CUnattendedExtracter::OnExtractionFailed() {

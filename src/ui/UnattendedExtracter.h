@@ -5,7 +5,7 @@
 
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
-#include "ui/ProgressCounter.h"
+#include "ui/ProgressSteps.h"
 
 constexpr UINT IDD_UNATTENDED = 921;
 constexpr int IDC_UNATTENDED_PROGRESS = 1045;
