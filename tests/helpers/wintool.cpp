@@ -71,7 +71,7 @@ int CloseHidden(const wchar_t* title, int seconds, const wchar_t* whenFile) {
 struct ProgressReading {
     HWND window;
     HWND bar;
-    CRITICAL_SECTION lock;
+    CRITICAL_SECTION lock{};
     LRESULT lastPos = -1;
     LRESULT lastRange = -1;
 };
