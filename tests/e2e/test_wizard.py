@@ -165,9 +165,10 @@ def test_sheet_looks(wine, robot, tmp_path, target, setup_type, blue):
 def test_cancel_during_extraction_removes_what_was_extracted(wine, robot, tmp_path, target):
     out = linux_path(TARGET).parent / "package"
     shutil.rmtree(out, ignore_errors=True)
-    # Without the welcome page the extraction starts at once; enough data to
-    # still be running when the question comes.
-    files = {f"part{i:02}.bin": os.urandom(2 << 20) for i in range(32)}
+    # Without the welcome page the extraction starts at once; enough files to
+    # still be running when the question comes (the per-file cost, not the
+    # bytes, keeps an extraction going for seconds).
+    files = {f"f{i:04}.bin": os.urandom(1024) for i in range(4000)}
     exe = build_package(tmp_path / "pkg", out / "Setup.exe", settings(TARGET, "[Dialogs]\nWelcomeDialog=0\n"), files)
     stub = start_stub(wine, exe)
     try:
