@@ -233,18 +233,3 @@ if "before" in rows:
     print("before / extrac32: %.2f" % (before / base))
 PY2
 
-# What the two per-file mechanisms of the stub cost under this Wine.
-if command -v i686-w64-mingw32-gcc >/dev/null &&
-   i686-w64-mingw32-gcc -O2 -o "$stage/wine_costs.exe" "$repo/bench/wine_costs.c" -lshell32 2>/dev/null; then
-  costs=$("$wine_run" --prefix "$prefix" "$stage/wine_costs.exe" 'C:\zelbench\probe.log' </dev/null 2>/dev/null || true)
-  python3 - "${#files[@]}" "$costs" <<'PY'
-import re, sys
-files, text = int(sys.argv[1]), sys.argv[2]
-got = dict((k, float(v)) for k, v in re.findall(r"^(sent message|log line) (\d+) us", text, re.M))
-if len(got) == 2:
-    per_file = 2 * got["sent message"] + got["log line"]
-    print("Under this Wine a sent message costs %.0f us and a log line %.0f us; the stub sends two messages and "
-          "writes one log line a file: %.1f s for %d files." % (got["sent message"], got["log line"],
-                                                                  per_file * files / 1e6, files))
-PY
-fi

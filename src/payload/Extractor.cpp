@@ -136,16 +136,16 @@ int CExtractor::ExtractFile(const std::wstring& sourcePath, const std::wstring& 
     TotalBytes = total < INT32_MIN ? INT32_MIN : static_cast<int>(total);
     sinceLastProgress_ = 0;
     if (bufferSize == 0) bufferSize = kFallbackBufferSize;
-    try {
-        buffer_.assign(bufferSize, 0);
-    } catch (const std::bad_alloc&) {
+    // Left uninitialised: only the pages a read fills are ever touched, so a
+    // settings pass over a few small files costs kilobytes, not the buffer.
+    buffer_.reset(new (std::nothrow) BYTE[bufferSize]);
+    if (!buffer_) {
         Log(0, SystemErrorText(ERROR_NOT_ENOUGH_MEMORY));
         return -1;
     }
     int result = ReadRecords(source, targetFolder, bufferSize);
     source.Close();
-    buffer_.clear();
-    buffer_.shrink_to_fit();
+    buffer_.reset();
     return result;
 }
 
@@ -237,7 +237,7 @@ int CExtractor::CopyRecord(Source& source, const Header& header, const std::wstr
         const bool last = bufferSize > remaining;
         const DWORD want = last ? remaining : bufferSize;
         DWORD got = 0;
-        if (!source.Read(buffer_.data(), want, &got)) {
+        if (!source.Read(buffer_.get(), want, &got)) {
             Log(0, SystemErrorText(::GetLastError()));
             return -1;
         }
@@ -255,7 +255,7 @@ int CExtractor::CopyRecord(Source& source, const Header& header, const std::wstr
             return kExtractCancelled;
         }
         DWORD written = 0;
-        if (got > 0 && (!::WriteFile(target.get(), buffer_.data(), got, &written, nullptr) || written != got)) {
+        if (got > 0 && (!::WriteFile(target.get(), buffer_.get(), got, &written, nullptr) || written != got)) {
             Log(0, SystemErrorText(::GetLastError()));
             return -1;
         }

@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,6 @@ private:
     void Log(int level, const std::wstring& text);
 
     int wantedKind_ = 0;
-    std::vector<BYTE> buffer_;
+    std::unique_ptr<BYTE[]> buffer_;
     int64_t sinceLastProgress_ = 0;
 };

@@ -36,9 +36,13 @@ LRESULT CALLBACK TurnEnterAndEscapeIntoTab(int code, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-CUnattendedExtracter::CUnattendedExtracter(int visible) : CDialogBase(IDD_UNATTENDED, nullptr), visible_(visible) {
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
-    ::InitCommonControlsEx(&controls);
+CUnattendedExtracter::CUnattendedExtracter(int visible)
+    : CDialogBase(visible ? IDD_UNATTENDED : IDD_UNATTENDED_HIDDEN, nullptr), visible_(visible) {
+    // A silent run never loads the common controls: its dialog has no bar.
+    if (visible_) {
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+        ::InitCommonControlsEx(&controls);
+    }
 }
 
 CUnattendedExtracter::~CUnattendedExtracter() = default;

@@ -8,6 +8,7 @@
 #include "ui/ProgressSteps.h"
 
 constexpr UINT IDD_UNATTENDED = 921;
+constexpr UINT IDD_UNATTENDED_HIDDEN = 922;
 constexpr int IDC_UNATTENDED_PROGRESS = 1045;
 constexpr int IDC_UNATTENDED_STATUS = 1046;
 

@@ -13,8 +13,8 @@ import pytest
 
 from conftest import HELPERS
 
-PLANTED = ["Cabinet.dll", "version.dll", "gdiplus.dll"]
-PREFER_NATIVE = "cabinet,gdiplus=n,b"
+PLANTED = ["Cabinet.dll", "version.dll", "gdiplus.dll", "comctl32.dll"]
+PREFER_NATIVE = "cabinet,gdiplus,comctl32=n,b"
 
 
 @pytest.fixture
@@ -28,11 +28,14 @@ def prefer_native(wine):
         wine.env["WINEDLLOVERRIDES"] = old
 
 
-def test_planted_libraries_beside_the_package_are_not_loaded(prefer_native, stage, run_stub, demo_package):
+# The common controls load on first use, so only a run with a window loads
+# them: the unattended run covers that late load.
+@pytest.mark.parametrize("switch", ["-silent", "-unattended"])
+def test_planted_libraries_beside_the_package_are_not_loaded(prefer_native, stage, run_stub, demo_package, switch):
     exe = stage(demo_package)
     for name in PLANTED:
         shutil.copy(HELPERS / "planted.dll", exe.parent / name)
-    result = run_stub("-silent", exe=exe)
+    result = run_stub(switch, exe=exe)
     # The run used the system's own libraries: the cabinet was extracted.
     assert result.exit_code == 0
     assert result.has_line("Return Code for cab extraction : 0", source="ExtractPackage")
