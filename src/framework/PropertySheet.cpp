@@ -1,5 +1,6 @@
 #include "framework/PropertySheet.h"
 
+#include "framework/CommonControls.h"
 #include "framework/WinApp.h"
 
 #include <algorithm>
@@ -52,7 +53,8 @@ HPROPSHEETPAGE CPropertyPageBase::CreateHandle() {
     page.pszTitle = title_.c_str();
     page.pfnDlgProc = &CPropertyPageBase::PageProc;
     page.lParam = reinterpret_cast<LPARAM>(this);
-    return ::CreatePropertySheetPageW(&page);
+    auto create = zel::CommonControls().createPropertySheetPage;
+    return create != nullptr ? create(&page) : nullptr;
 }
 
 INT_PTR CALLBACK CPropertyPageBase::PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -255,7 +257,7 @@ INT_PTR CPropertySheetBase::DoModal(HWND parent) {
     for (CPropertyPageBase* page : pages_) {
         HPROPSHEETPAGE handle = page->CreateHandle();
         if (handle == nullptr) {
-            for (HPROPSHEETPAGE made : handles) ::DestroyPropertySheetPage(made);
+            for (HPROPSHEETPAGE made : handles) CommonControls().destroyPropertySheetPage(made);
             return -1;
         }
         handles.push_back(handle);
@@ -273,7 +275,8 @@ INT_PTR CPropertySheetBase::DoModal(HWND parent) {
     result_ = IDCANCEL;
     ended_ = false;
     creatingSheet = this;
-    INT_PTR created = ::PropertySheetW(&header);
+    // Pages were made, so the library and its exports are there.
+    INT_PTR created = CommonControls().propertySheet != nullptr ? CommonControls().propertySheet(&header) : -1;
     creatingSheet = nullptr;
     if (created == 0 || created == -1) return -1;
     hwnd_ = reinterpret_cast<HWND>(created);

@@ -2,6 +2,8 @@
 // beside a downloaded Setup.exe is never picked up.
 #pragma once
 
+#include "framework/ProcAddress.h"
+
 #include <windows.h>
 
 namespace zel {
@@ -12,14 +14,6 @@ void HardenDllSearchPath();
 
 // Loads name (a bare file name such as L"Cabinet.dll") from the system folder.
 HMODULE LoadSystemLibrary(const wchar_t* name);
-
-// The export name of module as a function of type Fn; null when either is
-// missing. Functions newer than the oldest supported system are found so.
-template <typename Fn>
-Fn GetProc(HMODULE module, const char* name) {
-    if (module == nullptr) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
 
 // version.dll is not linked: loaded from the system folder on first use and
 // kept for the rest of the run.

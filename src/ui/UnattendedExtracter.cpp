@@ -3,6 +3,7 @@
 #include "core/ExitCodes.h"
 #include "core/Messages.h"
 #include "core/RunFlags.h"
+#include "framework/CommonControls.h"
 #include "framework/WinApp.h"
 #include "cabinet/CabDecompressor.h"
 #include "launch/AutolaunchSequence.h"
@@ -41,7 +42,7 @@ CUnattendedExtracter::CUnattendedExtracter(int visible)
     // A silent run never loads the common controls: its dialog has no bar.
     if (visible_) {
         INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
-        ::InitCommonControlsEx(&controls);
+        if (auto init = zel::CommonControls().initCommonControlsEx) init(&controls);
     }
 }
 
