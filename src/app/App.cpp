@@ -36,11 +36,6 @@ struct GdiplusStartupInputV1 {
 using GdiplusStartupFn = int(WINAPI*)(ULONG_PTR*, const GdiplusStartupInputV1*, void*);
 using GdiplusShutdownFn = void(WINAPI*)(ULONG_PTR);
 
-template <typename Fn>
-Fn ProcAddress(HMODULE module, const char* name) {
-    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
-}
-
 bool IsCjkLanguage(LANGID language) {
     return language == 1028 || language == 2052 || language == 1042 || language == 1041;
 }
@@ -56,7 +51,7 @@ CZelSelfExtractorUIApp::CZelSelfExtractorUIApp() = default;
 void CZelSelfExtractorUIApp::StartGraphics() {
     if (GdiplusToken != 0) return;
     gdiplus_.reset(zel::LoadSystemLibrary(L"gdiplus.dll"));
-    auto startup = ProcAddress<GdiplusStartupFn>(gdiplus_.get(), "GdiplusStartup");
+    auto startup = zel::GetProc<GdiplusStartupFn>(gdiplus_.get(), "GdiplusStartup");
     GdiplusStartupInputV1 input;
     if (startup == nullptr || startup(&GdiplusToken, &input, nullptr) != 0) GdiplusToken = 0;
 }
@@ -88,11 +83,11 @@ int CZelSelfExtractorUIApp::DoMessageBox(const std::wstring& text, UINT type, UI
 }
 
 BOOL CZelSelfExtractorUIApp::InitInstance() {
-    // 1: the graphics library starts with the first window that draws
+    // The graphics library starts with the first window that draws
     // (RunPackage): a quiet run never loads it.
-    CjkUi = IsCjkLanguage(static_cast<LANGID>(theUtil.GetUILanguage())) ? 1 : 0;             // 2
+    CjkUi = IsCjkLanguage(static_cast<LANGID>(theUtil.GetUILanguage())) ? 1 : 0;
 
-    CExtractorCommandOpt options;                                              // 3
+    CExtractorCommandOpt options;
     zel::ParseProcessCommandLine(options);
 
     // Taken before the master log is started: a second instance appends its
@@ -100,14 +95,14 @@ BOOL CZelSelfExtractorUIApp::InitInstance() {
     // the whole run.
     CSingleInstance instance(kSingleInstanceMutexName);
     const bool anotherInstance = instance.IsAnotherInstanceRunning();
-    theInitializer.InitMasterLog(0, anotherInstance);                           // 4
+    theInitializer.InitMasterLog(0, anotherInstance);
 
-    Silent = options.Silent;                                                   // 5
+    Silent = options.Silent;
     Unattended = options.Unattended;
     // The settings pass already needs to know whether it may show a box.
     theInitializer.RunMode = GetRunMode();
 
-    if (anotherInstance) {                                                     // 6
+    if (anotherInstance) {
         ShowBox(GetLangString(105), MB_OK);
         theLog.LogMessage(0, L"InitInstance", L"Another instance is already running.");
         AnotherInstance = 1;
@@ -115,26 +110,26 @@ BOOL CZelSelfExtractorUIApp::InitInstance() {
         return FALSE;
     }
 
-    if (FAILED(::OleInitialize(nullptr))) {                                    // 7
+    if (FAILED(::OleInitialize(nullptr))) {
         ShowBox(kOleFailedText, MB_OK);
         theLog.LogMessage(0, L"InitInstance", kOleFailedText);
         SetExitCode(kExitOleFailed);
         return FALSE;
     }
     oleStarted_ = true;
-    // 8: no control container or automation class factory is registered: the
+    // No control container or automation class factory is registered: the
     // run must leave nothing behind in the registry.
 
-    if (!CreateTavoTempDir()) Quit(-1, kExitFailure, std::wstring());          // 9
+    if (!CreateTavoTempDir()) Quit(-1, kExitFailure, std::wstring());
 
-    int code = theInitializer.ExtractIntermediateFiles();                      // 10
+    int code = theInitializer.ExtractIntermediateFiles();
     if (code != 0) Quit(-1, code, std::wstring());
 
-    HeadingFont = {16, 600, L"Tahoma"};                                        // 11
+    HeadingFont = {16, 600, L"Tahoma"};
     BodyFont = {15, 100, L"Tahoma"};
 
-    RunPackage(options);                                                       // 12-18
-    return FALSE;                                                              // 19
+    RunPackage(options);
+    return FALSE;
 }
 
 int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
@@ -146,17 +141,17 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
     settings.AutoLaunchArg = options.AutoLaunchArg;
     settings.SetupLanguageArg = options.SetupLanguageArg;
     settings.Mode = GetRunMode();
-    int dispatch = theInitializer.Init(settings);                             // 12
+    int dispatch = theInitializer.Init(settings);
 
-    LockSettingsFile();                                                       // 13
+    LockSettingsFile();
     if (GetRunMode() == ModeFullGui) StartGraphics();
-    LoadBannerImages();                                                       // 14
+    LoadBannerImages();
 
-    DisplayName = theInitializer.GetDisplayName();                               // 15
+    DisplayName = theInitializer.GetDisplayName();
     if (!DisplayName.empty()) SetTitle(DisplayName);
     theLog.LogMessage(8, L"Display Name", L"%s", DisplayName.c_str());
 
-    if (GetCheckAdmin() == 1 && theUtil.IsUserAdmin() == 0) {              // 16
+    if (GetCheckAdmin() == 1 && theUtil.IsUserAdmin() == 0) {
         theLog.LogMessage(0, L"InitInstance", L"User is not having admin rights.");
         std::wstring text = GetLangString(421);
         size_t pair = text.find(L"\\n");
@@ -166,13 +161,13 @@ int CZelSelfExtractorUIApp::RunPackage(const CExtractorCommandOpt& options) {
         return dispatch;
     }
 
-    if (!CheckPassword(options.PasswordArg)) {                                // 17
+    if (!CheckPassword(options.PasswordArg)) {
         SetExitCode(kExitPasswordRefused);
         return dispatch;
     }
 
-    ValidateOSBeforeExtraction();                                             // 18
-    if (dispatch != 520 && dispatch != -1) LoadDefaultSetupLanguage();
+    ValidateOSBeforeExtraction();
+    if (dispatch != kDispatchQuietRun && dispatch != kDispatchStop) LoadDefaultSetupLanguage();
     RunFrontEnd(dispatch);
     return dispatch;
 }
@@ -193,7 +188,7 @@ void CZelSelfExtractorUIApp::LoadBannerImages() {
 }
 
 void CZelSelfExtractorUIApp::RunFrontEnd(int dispatch) {
-    if (dispatch == 520) {
+    if (dispatch == kDispatchQuietRun) {
         // Visible in unattended runs; with both switches the flag is still set.
         CUnattendedExtracter dialog(Unattended);
         // Without its window nothing was extracted: never a success.
@@ -202,7 +197,7 @@ void CZelSelfExtractorUIApp::RunFrontEnd(int dispatch) {
                               static_cast<unsigned>(::GetLastError()));
             SetExitCode(kExitExtractionFailed);
         }
-    } else if (dispatch == -1) {
+    } else if (dispatch == kDispatchStop) {
         // Init logged why: requirements not met or no usable extraction folder.
         SetExitCode(kExitRequirementsNotMet);
     } else {
@@ -328,7 +323,7 @@ void CZelSelfExtractorUIApp::DeleteExtractedContents() {
 void CZelSelfExtractorUIApp::StopGraphicsAndWorker() {
     if (!AnotherInstance) Worker.WaitAndRelease(100);
     if (GdiplusToken != 0) {
-        if (auto shutdown = ProcAddress<GdiplusShutdownFn>(gdiplus_.get(), "GdiplusShutdown")) shutdown(GdiplusToken);
+        if (auto shutdown = zel::GetProc<GdiplusShutdownFn>(gdiplus_.get(), "GdiplusShutdown")) shutdown(GdiplusToken);
         GdiplusToken = 0;
     }
     if (oleStarted_) {

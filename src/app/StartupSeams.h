@@ -1,6 +1,5 @@
-// The steps of start-up and exit whose subsystems are not in the stub yet.
-// Each function does the least that keeps a run sound; the subsystem that
-// takes a step over replaces its function here with the real call.
+// The start-up and exit steps that reach the front end: App.cpp calls these,
+// so that it needs nothing of the wizard but this header.
 #pragma once
 
 #include "core/RunMode.h"
@@ -14,11 +13,10 @@ class CZelSelfExtractorUIApp;
 
 namespace startup_seams {
 
-
-// Returns the dispatch code: 520 quiet run ready, -1 stop, 1 or 0 full GUI.
-// The full GUI front end (the wizard).
+// The full GUI front end (the wizard); dispatch is the initializer's 1 or 0.
 void RunWizard(CZelSelfExtractorUIApp& app, int dispatch);
 
+// Called on exit; the wizard has closed its windows by then.
 void ReleaseWindows(CZelSelfExtractorUIApp& app);
 
 }  // namespace startup_seams

@@ -4,7 +4,9 @@
 #include "core/RunFlags.h"
 #include "logging/LogFile.h"
 #include "logging/WorkerLog.h"
+#include "platform/FileChecks.h"
 #include "platform/SystemLibrary.h"
+#include "platform/Text.h"
 #include "platform/Util.h"
 
 #include <fcntl.h>
@@ -13,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <cwctype>
 #include <new>
 #include <set>
 #include <vector>
@@ -79,13 +80,6 @@ std::wstring FromLatin1(const char* text) {
     return result;
 }
 
-bool EqualNoCase(const std::wstring& a, const std::wstring& b) { return ::_wcsicmp(a.c_str(), b.c_str()) == 0; }
-
-std::wstring Lower(std::wstring text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
 // A stored name may only name a file below the extraction folder: no drive,
 // stream or UNC prefix and no part that climbs out ("..", or dots and blanks
 // that the platform trims to it). Both separators count.
@@ -119,12 +113,7 @@ bool IsInsideFolder(const std::wstring& path, const std::wstring& folderWithSlas
     std::wstring root = FullPath(folderWithSlash);
     if (full.empty() || root.empty()) return false;
     if (root.back() != L'\\') root += L'\\';
-    return full.size() > root.size() && ::_wcsnicmp(full.c_str(), root.c_str(), root.size()) == 0;
-}
-
-template <typename Fn>
-Fn Entry(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+    return full.size() > root.size() && zel::StartsWithNoCaseAscii(full, root);
 }
 
 // FILE_BASIC_INFO, which the headers for the oldest supported system lack.
@@ -142,7 +131,7 @@ using SetFileInformationByHandleFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
 // open handle in one call, from Vista on; false where the system lacks it.
 bool SetTimesAndAttributes(HANDLE file, const FILETIME* time, DWORD attributes) {
     static const auto setInformation =
-        Entry<SetFileInformationByHandleFn>(::GetModuleHandleW(L"kernel32.dll"), "SetFileInformationByHandle");
+        zel::GetProc<SetFileInformationByHandleFn>(::GetModuleHandleW(L"kernel32.dll"), "SetFileInformationByHandle");
     if (setInformation == nullptr) return false;
     BasicFileInfo info = {};
     if (time != nullptr) {
@@ -153,8 +142,6 @@ bool SetTimesAndAttributes(HANDLE file, const FILETIME* time, DWORD attributes) 
     info.FileAttributes = attributes;
     return setInformation(file, kFileBasicInfoClass, &info, sizeof(info)) != FALSE;
 }
-
-bool FileExistsAt(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 }  // namespace
 
 CCabDecompressor::CCabDecompressor(HWND notifyWindow, bool overwriteWithoutAsking)
@@ -169,7 +156,7 @@ CCabDecompressor::CCabDecompressor(HWND notifyWindow, CabinetJob job)
       record_(job_.Record != nullptr ? job_.Record : &ownRecord_) {}
 
 CCabDecompressor::~CCabDecompressor() {
-    if (outputHandle_ > 0) CloseFile(outputHandle_);
+    output_.reset();
     if (context_ != nullptr && fdiDestroy_ != nullptr) {
         EngineScope scope(this);
         fdiDestroy_(context_);
@@ -184,10 +171,10 @@ bool CCabDecompressor::Initialise() {
     if (!module_) {
         module_.reset(zel::LoadSystemLibrary(L"Cabinet.dll"));
         if (module_) {
-            fdiCreate_ = Entry<FdiCreateFn>(module_.get(), "FDICreate");
-            fdiCopy_ = Entry<FdiCopyFn>(module_.get(), "FDICopy");
-            fdiIsCabinet_ = Entry<FdiIsCabinetFn>(module_.get(), "FDIIsCabinet");
-            fdiDestroy_ = Entry<FdiDestroyFn>(module_.get(), "FDIDestroy");
+            fdiCreate_ = zel::GetProc<FdiCreateFn>(module_.get(), "FDICreate");
+            fdiCopy_ = zel::GetProc<FdiCopyFn>(module_.get(), "FDICopy");
+            fdiIsCabinet_ = zel::GetProc<FdiIsCabinetFn>(module_.get(), "FDIIsCabinet");
+            fdiDestroy_ = zel::GetProc<FdiDestroyFn>(module_.get(), "FDIDestroy");
         }
         if (!module_ || !fdiCreate_ || !fdiCopy_ || !fdiIsCabinet_ || !fdiDestroy_) {
             module_.reset();
@@ -207,30 +194,29 @@ bool CCabDecompressor::Initialise() {
 }
 
 int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std::wstring& extractionFolder) {
-    if (!Initialise()) return GetErrorCode();                                          // 1
-    if (outputHandle_ > 0) CloseFile(outputHandle_);                                   // 2
-    outputHandle_ = 0;
+    if (!Initialise()) return GetErrorCode();
+    output_.reset();
     outputPath_.clear();
     error_.Clear();
-    readPositions_.clear();
+    cabinetFiles_.clear();
     continuation_ = false;
     keepWriteTime_ = false;
     writeFailed_ = false;
     cancelled_ = false;
 
-    extractionFolder_ = extractionFolder;                                              // 3
+    extractionFolder_ = extractionFolder;
     if (extractionFolder_.size() > 1 && extractionFolder_.back() != L'\\') extractionFolder_ += L'\\';
 
-    size_t slash = cabinetPath.rfind(L'\\');                                           // 4
+    size_t slash = cabinetPath.rfind(L'\\');
     std::wstring cabinetFolder = slash == std::wstring::npos ? std::wstring() : cabinetPath.substr(0, slash + 1);
     std::wstring cabinetName = slash == std::wstring::npos ? cabinetPath : cabinetPath.substr(slash + 1);
 
-    if (extractionFolder_.size() < 3 || cabinetFolder.size() < 2 || cabinetName.size() < 2) {  // 5
+    if (extractionFolder_.size() < 3 || cabinetFolder.size() < 2 || cabinetName.size() < 2) {
         error_.SetOwnCode(CabCodeBadParameters);
         return GetErrorCode();
     }
 
-    currentCabinetName_ = cabinetName;                                                 // 6
+    currentCabinetName_ = cabinetName;
     std::string folderUtf8 = ToUtf8(cabinetFolder);
     // A set whose cabinets name each other in a circle would never end.
     std::set<std::wstring> extracted;
@@ -238,18 +224,18 @@ int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std:
     EngineScope scope(this);
     extracting_ = true;
     for (;;) {
-        extracted.insert(Lower(name));
+        extracted.insert(zel::ToLowerAscii(name));
         cabinetInfoSeen_ = false;
         announcedNextCabinet_.clear();
         std::string nameUtf8 = ToUtf8(name);
-        if (!fdiCopy_(context_, nameUtf8.data(), folderUtf8.data(), 0, FdiNotify, nullptr, this)) break;  // 7
-        // 8: the name the notifications left; when no file ran on into the
+        if (!fdiCopy_(context_, nameUtf8.data(), folderUtf8.data(), 0, FdiNotify, nullptr, this)) break;
+        // The name the notifications left; when no file ran on into the
         // next cabinet, the next one this cabinet announces, so that a set
         // whose cabinets end on a file boundary is still extracted whole.
         std::wstring next = currentCabinetName_;
-        if (next.empty() || EqualNoCase(next, name)) next = announcedNextCabinet_;
+        if (next.empty() || zel::EqualsNoCaseAscii(next, name)) next = announcedNextCabinet_;
         if (next.empty()) break;
-        if (extracted.count(Lower(next)) != 0) {
+        if (extracted.count(zel::ToLowerAscii(next)) != 0) {
             // A sound set never names a cabinet twice: its files would be
             // extracted again, or the set would never end.
             LogLine(0, kExtractSource, L"The cabinet set names a cabinet twice, extraction stopped : %s", next);
@@ -260,14 +246,14 @@ int CCabDecompressor::ExtractCabinet(const std::wstring& cabinetPath, const std:
         name = next;
     }
     extracting_ = false;
-    if (outputHandle_ > 0) CloseFile(outputHandle_);                                   // 9
+    output_.reset();
     progress_.Flush();
-    return error_.HasError() ? GetErrorCode() : 0;                                     // 10
+    return error_.HasError() ? GetErrorCode() : 0;
 }
 
 bool CCabDecompressor::ReadCabinetInfo(const std::wstring& path, FDICABINETINFO& info) {
     error_.Clear();
-    readPositions_.clear();
+    cabinetFiles_.clear();
     EngineScope scope(this);
     INT_PTR handle = OpenFile(path, _O_RDONLY | _O_BINARY, true);
     if (handle == -1) return false;
@@ -284,22 +270,22 @@ USHORT CCabDecompressor::GetCabinetSetID(const std::wstring& path) {
 }
 
 bool CCabDecompressor::ValidateCabinetFile(const std::wstring& path, std::uint16_t setId) {
-    if (!Initialise()) return false;                                                   // 1
+    if (!Initialise()) return false;
     FDICABINETINFO info;
-    if (!ReadCabinetInfo(path, info)) return false;                                    // 2
+    if (!ReadCabinetInfo(path, info)) return false;
 
-    std::wstring digits = path.size() >= 3 ? path.substr(path.size() - 3) : path;      // 3
+    std::wstring digits = path.size() >= 3 ? path.substr(path.size() - 3) : path;
     long number = std::wcstol(digits.c_str(), nullptr, 10);
     if (number < 1) {
         LogLine(11, kValidateSource, L"Could not get cab number for cabinet.", std::wstring());
         return false;
     }
     bool valid = true;
-    if (info.setID != setId) {                                   // 4
+    if (info.setID != setId) {
         LogLine(11, kValidateSource, L"Cabinet GUID not matching", std::wstring());
         valid = false;
     }
-    if (info.iCabinet != number - 1) {                                                 // 5
+    if (info.iCabinet != number - 1) {
         LogLine(11, kValidateSource, L"Cabinet number from Name : %s", digits);
         LogLine(11, kValidateSource, L"Cabinet number from Cabinet information : %s", std::to_wstring(info.iCabinet));
         LogLine(11, kValidateSource, L"Cabinet ID not correct", std::wstring());
@@ -330,9 +316,9 @@ INT_PTR CCabDecompressor::OpenFile(const std::wstring& path, int flags, bool cab
     }
     INT_PTR handle = reinterpret_cast<INT_PTR>(file);
     if (cabinetFile) {
-        readPositions_[handle] = 0;
+        cabinetFiles_[handle].file.reset(file);
     } else {
-        outputHandle_ = handle;
+        output_.reset(file);
         outputPath_ = path;
     }
     return handle;
@@ -344,12 +330,12 @@ UINT CCabDecompressor::ReadFile(INT_PTR handle, void* buffer, UINT count) {
     if (extracting_ && ExtractionCancelled() && StopForCancel()) return static_cast<UINT>(-1);
     DWORD got = 0;
     if (!::ReadFile(reinterpret_cast<HANDLE>(handle), buffer, count, &got, nullptr)) return static_cast<UINT>(-1);
-    auto position = readPositions_.find(handle);
-    if (position == readPositions_.end()) return got;
+    auto cabinet = cabinetFiles_.find(handle);
+    if (cabinet == cabinetFiles_.end()) return got;
     // The signature covers the first four bytes of the file, wherever a read
     // that touches them starts; the bytes on disk stay as they are.
-    LONGLONG start = position->second;
-    position->second += got;
+    LONGLONG start = cabinet->second.position;
+    cabinet->second.position += got;
     char* bytes = static_cast<char*>(buffer);
     for (LONGLONG at = start; at < 4 && at < start + got; ++at) {
         if (bytes[at - start] != kPackageSignature[at]) {
@@ -367,17 +353,17 @@ LONG CCabDecompressor::SeekFile(INT_PTR handle, LONG distance, int origin) {
     move.QuadPart = distance;
     LARGE_INTEGER now;
     if (!::SetFilePointerEx(reinterpret_cast<HANDLE>(handle), move, &now, method)) return -1;
-    auto position = readPositions_.find(handle);
-    if (position != readPositions_.end()) position->second = now.QuadPart;
+    auto cabinet = cabinetFiles_.find(handle);
+    if (cabinet != cabinetFiles_.end()) cabinet->second.position = now.QuadPart;
     return static_cast<LONG>(now.QuadPart);
 }
 
 int CCabDecompressor::CloseFile(INT_PTR handle) {
     if (handle < 1) return 0;
-    BOOL closed = ::CloseHandle(reinterpret_cast<HANDLE>(handle));
-    if (handle == outputHandle_) outputHandle_ = 0;
-    readPositions_.erase(handle);
-    return closed ? 0 : -1;
+    if (cabinetFiles_.erase(handle) != 0) return 0;
+    if (handle != reinterpret_cast<INT_PTR>(output_.get())) return -1;
+    output_.reset();
+    return 0;
 }
 
 void* DIAMONDAPI CCabDecompressor::FdiAlloc(ULONG size) { return std::malloc(std::max(size, kMinAllocation)); }
@@ -482,11 +468,11 @@ INT_PTR CCabDecompressor::OnCabinetInfo(PFDINOTIFICATION info) {
 
 INT_PTR CCabDecompressor::OnCopyFile(PFDINOTIFICATION info) {
     ExtractionPause.WaitWhilePaused();                                                 // between files
-    if (ContinueExtraction == 0) {                                                     // 1
+    if (ContinueExtraction == 0) {
         StopForCancel();
         return -1;
     }
-    std::wstring stored = (info->attribs & _A_NAME_IS_UTF) ? FromUtf8(info->psz1) : FromLatin1(info->psz1);  // 2
+    std::wstring stored = (info->attribs & _A_NAME_IS_UTF) ? FromUtf8(info->psz1) : FromLatin1(info->psz1);
     if (!IsSafeStoredName(stored)) {
         LogLine(0, kCallbackSource, L"File name leaves the extraction folder, extraction stopped : %s", stored);
         error_.SetOwnCode(CabCodeUnsafeName);
@@ -495,14 +481,14 @@ INT_PTR CCabDecompressor::OnCopyFile(PFDINOTIFICATION info) {
     // Other writers store "Data\a.txt" where ours store "\Data\a.txt".
     if (stored[0] != L'\\' && stored[0] != L'/') stored.insert(stored.begin(), L'\\');
 
-    size_t slash = stored.find_last_of(L"\\/");                                        // 3
+    size_t slash = stored.find_last_of(L"\\/");
     std::wstring subFolder = stored.substr(0, slash + 1);
     std::wstring fileName = stored.substr(slash + 1);
-    std::wstring outputFolder = extractionFolder_.substr(0, extractionFolder_.size() - 1) + subFolder;  // 4
+    std::wstring outputFolder = extractionFolder_.substr(0, extractionFolder_.size() - 1) + subFolder;
     std::wstring outputPath = outputFolder + fileName;
-    CurrentExtractFileName = fileName;                                                 // 5
+    CurrentExtractFileName = fileName;
 
-    if (outputPath.size() > kMaxOutputPath) {                                          // 6
+    if (outputPath.size() > kMaxOutputPath) {
         error_.SetOwnCode(CabCodePathTooLong);
         return -1;
     }
@@ -511,13 +497,13 @@ INT_PTR CCabDecompressor::OnCopyFile(PFDINOTIFICATION info) {
         error_.SetOwnCode(CabCodeUnsafeName);
         return -1;
     }
-    CreateOutputFolders(outputFolder);                                                 // 7
+    CreateOutputFolders(outputFolder);
 
     INT_PTR result;
-    if (job_.OverwriteWithoutAsking) {                                                     // 8
+    if (job_.OverwriteWithoutAsking) {
         result = CreateNewOutput(outputPath);
         if (result == -1) {
-            if (FileExistsAt(outputPath)) {
+            if (zel::PathExists(outputPath)) {
                 LogLine(8, kCallbackSource, L"Deleting file : %s", outputPath);
                 ::DeleteFileW(outputPath.c_str());
             }
@@ -528,7 +514,7 @@ INT_PTR CCabDecompressor::OnCopyFile(PFDINOTIFICATION info) {
     } else {
         result = OverwriteStep(outputPath);
     }
-    if (result == kCancelResult) {                                                     // 9
+    if (result == kCancelResult) {
         error_.SetOwnCode(CabCodeUserAborted);
         return -1;
     }
@@ -552,12 +538,12 @@ INT_PTR CCabDecompressor::CreateNewOutput(const std::wstring& path) {
 
 INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
     const INT_PTR created = CreateNewOutput(path);
-    if (created == -1 && FileExistsAt(path)) {                                         // 1
+    if (created == -1 && zel::PathExists(path)) {
         int answer = LastOverwriteAnswer();
         if (answer == OverwriteYes || answer == OverwriteNo || !overwriteAllDecided_) answer = AskOverwrite();
         if (answer == OverwriteYesToAll || answer == OverwriteNoToAll) overwriteAllDecided_ = true;
 
-        if (answer == OverwriteYes || answer == OverwriteYesToAll) {                   // 3
+        if (answer == OverwriteYes || answer == OverwriteYesToAll) {
             keepWriteTime_ = true;
             LogLine(8, kOverwriteSource, L"Deleting file : %s", path);
             if (DWORD error = CUtilPaths::ClearReadOnly(path); error != 0) {
@@ -574,18 +560,18 @@ INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
                 return handle;
             }
             // Only to learn why the file cannot be replaced.
-            HANDLE probe = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            lastSystemError_ = probe == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_ACCESS_DENIED;
-            if (probe != INVALID_HANDLE_VALUE) ::CloseHandle(probe);
+            zel::UniqueHandle probe(
+                ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            lastSystemError_ = probe.valid() ? ERROR_ACCESS_DENIED : ::GetLastError();
             return -1;
         }
-        if (answer == OverwriteNo || answer == OverwriteNoToAll) {                     // 4
+        if (answer == OverwriteNo || answer == OverwriteNoToAll) {
             LogLine(8, kOverwriteSource, L"File already exists : %s. No action required.", path);
             return 0;
         }
-        if (answer == OverwriteCancel) return kCancelResult;                           // 5
+        if (answer == OverwriteCancel) return kCancelResult;
     }
-    LogLine(8, kOverwriteSource, L"Extracing file : %s", path);                        // 6
+    LogLine(8, kOverwriteSource, L"Extracing file : %s", path);
     record_->Files.push_front(path);
     return created != -1 ? created : OpenFile(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
 }

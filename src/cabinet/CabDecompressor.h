@@ -139,7 +139,8 @@ private:
     bool continuation_ = false;
     CError error_;
     HFDI context_ = nullptr;
-    INT_PTR outputHandle_ = 0;
+    // The file being written; the decoder holds it only by number.
+    zel::UniqueHandle output_;
     std::wstring outputPath_;
     bool keepWriteTime_ = false;
     DWORD lastSystemError_ = 0;
@@ -148,5 +149,12 @@ private:
     FdiCopyFn fdiCopy_ = nullptr;
     FdiIsCabinetFn fdiIsCabinet_ = nullptr;
     FdiDestroyFn fdiDestroy_ = nullptr;
-    std::map<INT_PTR, LONGLONG> readPositions_;
+    // The cabinet files the decoder opened, with the read position the
+    // signature check needs. A file the decoder leaves open (a copy that
+    // failed) is closed when the next call starts, or with the engine.
+    struct OpenCabinet {
+        zel::UniqueHandle file;
+        LONGLONG position = 0;
+    };
+    std::map<INT_PTR, OpenCabinet> cabinetFiles_;
 };

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class COSValidator;
@@ -48,10 +49,15 @@ public:
     // The system's user-interface language when the package offers it, else 1033.
     int GetDefaultSetupLanguage() const;
     int GetDefaultSetupLanguage(int uiLanguage) const;
-    void ValidateSetupLangPassedFromCommandLine(const std::wstring& text);
-    // Settles the setup language from the command-line language and loads its file.
-    void SetLanguaeForProgressBar();
-    void ValidateAndSetAutolaunchFromCommandLine(const std::wstring& text);
+    // The language the command line's setupLanguage value asks for: the
+    // number it starts with, 1033 when the value is empty or names none.
+    int CommandLineLanguage(const std::wstring& text) const;
+    // The setup language for a requested one: itself when the package offers
+    // it and the system knows it, else 1033.
+    int SupportedSetupLanguage(int requested) const;
+    // The command line's autolaunch value as the new switch (0 or 1); none
+    // when the value is empty or the package has nothing to launch.
+    std::optional<int> CommandLineAutolaunch(const std::wstring& text) const;
 
     // The first usable extraction folder among the command-line path, the
     // system's own path, the package's path and %TEMP%\<package>; empty when
@@ -60,7 +66,7 @@ public:
                                           std::uint64_t requiredSize,
                                           const zel::FreeSpaceQuery& freeSpace = zel::QueryVolumeFreeBytes);
     // 0 when the path is usable (it is then the full path with a trailing
-    // backslash, also stored as the extraction path), -1 when not.
+    // backslash), -1 when not.
     int ValidatePathAndSpaceAvailable(std::wstring& path, int showMessages, std::uint64_t requiredSize,
                                       const zel::FreeSpaceQuery& freeSpace = zel::QueryVolumeFreeBytes);
     // 1 when the volume has the room (equal is enough), 0 when not; the

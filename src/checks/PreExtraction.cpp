@@ -6,7 +6,6 @@
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
 #include "logging/LogFile.h"
-#include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
 #include "platform/FileChecks.h"
 #include "platform/SettingsFile.h"
@@ -68,7 +67,7 @@ int CExtractorValidator::GetDefaultSetupLanguage(int uiLanguage) const {
     return IsLanguageSupported(uiLanguage) ? uiLanguage : 1033;
 }
 
-void CExtractorValidator::ValidateSetupLangPassedFromCommandLine(const std::wstring& text) {
+int CExtractorValidator::CommandLineLanguage(const std::wstring& text) const {
     int32_t language = 1033;
     if (!text.empty()) {
         theLog.LogText(8, L"ValidateSetupLangPassedFromCommandLine",
@@ -80,13 +79,12 @@ void CExtractorValidator::ValidateSetupLangPassedFromCommandLine(const std::wstr
             language = 1033;
         }
     }
-    theInitializer.SetCommandLineLanguage(language);
-    SetLanguaeForProgressBar();
+    return language;
 }
 
-void CExtractorValidator::SetLanguaeForProgressBar() {
+int CExtractorValidator::SupportedSetupLanguage(int requested) const {
     const wchar_t* source = L"SetLanguaeForProgressBar";
-    int language = theInitializer.GetCommandLineLanguage();
+    int language = requested;
     if (!IsLanguageSupported(language)) {
         theLog.LogMessage(1, source, L"Language not supported. Default English taken as Setup language");
         language = 1033;
@@ -96,30 +94,29 @@ void CExtractorValidator::SetLanguaeForProgressBar() {
                           language);
         language = 1033;
     }
-    theInitializer.SetSetupLanguage(language);
-    LoadLanguageFile(language, theInitializer.GetWorkingFolder());
+    return language;
 }
 
-void CExtractorValidator::ValidateAndSetAutolaunchFromCommandLine(const std::wstring& text) {
-    if (text.empty()) return;
+std::optional<int> CExtractorValidator::CommandLineAutolaunch(const std::wstring& text) const {
+    if (text.empty()) return std::nullopt;
     const wchar_t* source = L"ValidateAndSetAutolaunchFromCommandLine";
     theLog.LogText(8, L"Command Line Parameters", L"Command line parameter for Autolaunch : " + text);
     CSettingsFile settings(SettingsPath);
     const wchar_t* key = settings.GetString(L"Runtime", L"Multilaunch") == L"1" ? L"AutoLaunch1" : L"AutoLaunch";
     if (settings.GetString(L"Runtime", key).empty()) {
         theLog.LogMessage(8, source, L"Autolaunch is not enabled for the Web Package");
-        return;
+        return std::nullopt;
     }
     if (EqualsNoCase(text, L"no")) {
-        theInitializer.SetAutoLaunchEnabled(0);
         theLog.LogMessage(8, source, L"Autolaunch disabled");
-    } else if (EqualsNoCase(text, L"yes")) {
-        theInitializer.SetAutoLaunchEnabled(1);
-        theLog.LogMessage(8, source, L"Autolaunch enabled");
-    } else {
-        theInitializer.SetAutoLaunchEnabled(1);
-        theLog.LogMessage(8, source, L"Invalid value for Autolaunch. Autolaunch is enabled by default");
+        return 0;
     }
+    if (EqualsNoCase(text, L"yes")) {
+        theLog.LogMessage(8, source, L"Autolaunch enabled");
+        return 1;
+    }
+    theLog.LogMessage(8, source, L"Invalid value for Autolaunch. Autolaunch is enabled by default");
+    return 1;
 }
 
 std::wstring CExtractorValidator::GetFinalExtractPathParam(const std::wstring& commandLinePath,
@@ -178,7 +175,6 @@ int CExtractorValidator::ValidatePathAndSpaceAvailable(std::wstring& path, int s
     std::wstring message;
     if (CheckFreeSpace(path, requiredSize, message, freeSpace) == 1) {
         CUtilPaths::AddTrailingBackslash(path);
-        theInitializer.SetExtractionPath(path);
         theLog.LogText(8, source, L"Extract Path : " + path);
         return 0;
     }

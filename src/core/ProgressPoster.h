@@ -1,5 +1,5 @@
 // The worker's side of the progress steps: steps are gathered and posted
-// together (action 1 with the number of steps), at most every kIntervalMs,
+// together (kProgressStep with the number of steps), at most every kIntervalMs,
 // so that no file costs a round trip to the window. The window's counter
 // ends where one step a message would have left it.
 #pragma once
@@ -31,7 +31,7 @@ public:
 
 private:
     void Post(DWORD now) {
-        ::PostMessageW(window_, WM_ZEL_PROGRESS, 1, static_cast<LPARAM>(pending_));
+        ::PostMessageW(window_, WM_ZEL_PROGRESS, kProgressStep, static_cast<LPARAM>(pending_));
         pending_ = 0;
         lastPost_ = now;
     }

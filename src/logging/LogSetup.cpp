@@ -3,6 +3,7 @@
 // information block.
 #include "logging/LogSetup.h"
 
+#include "framework/Handles.h"
 #include "logging/LogFile.h"
 #include "platform/SettingsFile.h"
 #include "platform/Util.h"
@@ -39,11 +40,9 @@ bool IsUsableFileName(const std::wstring& name) {
 // Readable and writable without creating it: an existing log another
 // process holds fails here.
 bool CanOpenExisting(const std::wstring& path) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    ::CloseHandle(file);
-    return true;
+    const zel::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid();
 }
 
 // The modification time as local time; the zero time when it cannot be read.

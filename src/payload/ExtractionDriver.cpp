@@ -21,6 +21,7 @@
 
 #include <cwchar>
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace {
@@ -55,30 +56,51 @@ std::uint64_t CabSize(const std::wstring& extractionPath, const std::wstring& wo
     return need;
 }
 
+CExtractorValidator CTavoInitalizer::Checks() const {
+    CExtractorValidator checks;
+    checks.SetSettingsPath(SettingsFilePath);
+    return checks;
+}
+
+void CTavoInitalizer::ValidateSetupLangPassedFromCommandLine(const std::wstring& text) {
+    CommandLineLanguage = Checks().CommandLineLanguage(text);
+    SetLanguaeForProgressBar();
+}
+
+void CTavoInitalizer::SetLanguaeForProgressBar() {
+    SetupLanguage = Checks().SupportedSetupLanguage(CommandLineLanguage);
+    LoadLanguageFile(SetupLanguage, WorkingFolder);
+}
+
+void CTavoInitalizer::ValidateAndSetAutolaunchFromCommandLine(const std::wstring& text) {
+    if (const std::optional<int> enabled = Checks().CommandLineAutolaunch(text)) AutoLaunchEnabled = *enabled;
+}
+
 int CTavoInitalizer::InitDisplay(const CommandLineSettings& settings) {
     const wchar_t* source = L"CTavoInitalizer::InitDisplay";
     if (RunMode == ModeFullGui) return ValidateAndCheckExtractPath();
 
+    CExtractorValidator checks = Checks();
     int ok = 1;
-    if (!NoConditionCheck) ok = theValidator.CheckConditions(SetupLanguage);
+    if (!NoConditionCheck) ok = checks.CheckConditions(SetupLanguage);
     if (ok != 1) {
         theLog.LogMessage(0, source, L"Condition not satisfied");
-        return -1;
+        return kDispatchStop;
     }
-    if (RunMode == ModeUnattended) theValidator.ValidateSetupLangPassedFromCommandLine(settings.SetupLanguageArg);
-    theValidator.ValidateAndSetAutolaunchFromCommandLine(settings.AutoLaunchArg);
+    if (RunMode == ModeUnattended) ValidateSetupLangPassedFromCommandLine(settings.SetupLanguageArg);
+    ValidateAndSetAutolaunchFromCommandLine(settings.AutoLaunchArg);
     ExtractionPath = settings.ExtractPathArg;
     if (!ExtractionPath.empty())
         theLog.LogMessage(8, L"Command Line Parameters", L"Command line parameter for Extract path : %s",
                           ExtractionPath.c_str());
     std::uint64_t size = CabSize(ExtractionPath, WorkingFolder, MultiPartDownload, SettingsFilePath);
-    ExtractionPath = theValidator.GetFinalExtractPathParam(ExtractionPath, PackageName, size);
+    ExtractionPath = checks.GetFinalExtractPathParam(ExtractionPath, PackageName, size);
     theLog.LogMessage(8, L"File Overwriting", L"Overwriting of the extracted files is enabled in Silent and Unattended mode");
     if (ExtractionPath.empty()) {
         theLog.LogMessage(0, source, L"Valid Extract path could not be found");
-        return -1;
+        return kDispatchStop;
     }
-    return 520;
+    return kDispatchQuietRun;
 }
 
 int CTavoInitalizer::ValidateAndCheckExtractPath() {
@@ -96,7 +118,7 @@ int CTavoInitalizer::ValidateAndCheckExtractPath() {
     int code = theUtil.CheckFolderPath(ExtractionPath, drivePart);
     std::uint64_t size = CabSize(ExtractionPath, WorkingFolder, MultiPartDownload, SettingsFilePath);
     std::wstring message;
-    if (code == 0 && theValidator.CheckFreeSpace(ExtractionPath, size, message) != 1) code = 39;
+    if (code == 0 && Checks().CheckFreeSpace(ExtractionPath, size, message) != 1) code = ERROR_HANDLE_DISK_FULL;
     if (code != 0) {
         if (AllowChangeTarget != 1 && AutoLaunchEnabled == 1)
             theLog.LogUnnamed(8, L"Extract path is not having enough space or permission");
@@ -116,31 +138,32 @@ std::wstring ErrorToMessage(int code, const std::wstring& name) {
     std::wstring user;
     std::wstring log;
     switch (code) {
-    case 1:
-    case -2:
+    case FDIERROR_CABINET_NOT_FOUND:
+    case PartMissing:
         user = ReplaceTokens(GetLangString(607), {{L"[FILENAME]", name}});
         log = L"Part file " + name + L" not found";
         break;
-    case -3:
+    case PartWrongCabinet:
         user = ReplaceTokens(GetLangString(608), {{L"[FILENAME]", name}});
         log = L"Part file " + name + L" is invalid.";
         break;
-    case -5:
+    case PartCorrupt:
         user = ReplaceTokens(GetLangString(615), {{L"[FILENAME]", name}});
         log = L"Part file " + name + L" is corrupt.";
         break;
-    case 5:
+    case ERROR_ACCESS_DENIED:
         user = GetLangString(510);
         log = L"Access is denied.";
         break;
-    case 8:
-    case 39: {
+    // The decoder's failed write, or no room found before the extraction.
+    case FDIERROR_TARGET_FILE:
+    case ERROR_HANDLE_DISK_FULL: {
         std::wstring drive = CUtilPaths::GetDriveRoot(theInitializer.ExtractionPath);
         user = ReplaceTokens(GetLangString(409), {{L"[DRIVENAME]", drive}});
         log = L"There is not sufficient space on drive :" + drive;
         break;
     }
-    case 32:
+    case ERROR_SHARING_VIOLATION:
         user = ReplaceTokens(GetLangString(509), {{L"[FILENAME]", name}, {L"[NEWLINE]", L"\n"}});
         log = L"Cannot copy " + name +
               L" It is being used by another person or program.Close any programs that might be using the file and try again.";
@@ -174,14 +197,16 @@ unsigned __stdcall ExtractPackageThread(void* wrapper) {
 
 void ExtractPackage(CWorkerThread& worker) {
     CTavoInitalizer& init = theInitializer;
-    CUtilPaths::CreateFolderWithParents(init.ExtractionPath);                                        // 1
-    if (::WaitForSingleObject(worker.StopEvent(), 0) == WAIT_OBJECT_0) return;                      // 2
+    CUtilPaths::CreateFolderWithParents(init.ExtractionPath);
+    if (::WaitForSingleObject(worker.StopEvent(), 0) == WAIT_OBJECT_0) return;
     const std::wstring exe = CUtilPaths::GetExePath();
-    const DWORD offset = CTavoVersionInfoUpdater::GetModuleVersionSubtype(exe);                     // 3
-    if (init.ExtractionPath.find(L'%') == std::wstring::npos)                                        // 4
+    // The packer notes where the payload starts in the executable's version
+    // information.
+    const DWORD offset = CTavoVersionInfoUpdater::GetModuleVersionSubtype(exe);
+    if (init.ExtractionPath.find(L'%') == std::wstring::npos)
         SendWorkerLog(worker, 8, kDriverSource, L"Extracting the Setup to : " + init.ExtractionPath);
 
-    if (!init.MultiPartDownload) {                                                                   // 5
+    if (!init.MultiPartDownload) {
         CExtractor reader(worker.Window(), 0);
         int code = reader.ExtractFile(exe, init.WorkingFolder, kRecordKindPackage, offset, kPackageBufferSize);
         if (code != 0) {
@@ -190,15 +215,15 @@ void ExtractPackage(CWorkerThread& worker) {
             return;
         }
     }
-    worker.Notify(WM_ZEL_PROGRESS, 2, 100);                                                          // 6
-    worker.Notify(WM_ZEL_PROGRESS, 3, init.FileCount);
+    worker.Notify(WM_ZEL_PROGRESS, kProgressStart, 100);
+    worker.Notify(WM_ZEL_PROGRESS, kProgressRange, init.FileCount);
 
-    std::wstring cabinetName = L"WebCab1";                                                           // 7
+    std::wstring cabinetName = L"WebCab1";
     std::wstring cabinetFolder = init.WorkingFolder;
     SendWorkerLog(worker, 8, kDriverSource, L"Checking for parts");
 
     CMultiPartValidator parts(init.SettingsFilePath, init.CabinetSetId);
-    if (init.MultiPartDownload) {                                                                    // 8
+    if (init.MultiPartDownload) {
         std::wstring failed;
         std::list<std::wstring> lines;
         int code = parts.ValidateParts(failed, lines);
@@ -218,15 +243,16 @@ void ExtractPackage(CWorkerThread& worker) {
         cabinetFolder = WithBackslash(CUtilPaths::GetExeFolder());
     }
 
-    const std::wstring cabinetPath = cabinetFolder + cabinetName;                                    // 9
-    if (!CUtilPaths::FileExists(cabinetPath)) {                                                      // 10
-        init.SetFinishStatus(-2);
-        SendWorkerLog(worker, 0, kDriverSource, ErrorToMessage(1, cabinetPath));
-        worker.Notify(WM_ZEL_EXTRACTION_ENDED, 0, 0);                                                // 13
+    const std::wstring cabinetPath = cabinetFolder + cabinetName;
+    if (!CUtilPaths::FileExists(cabinetPath)) {
+        init.SetFinishStatus(PartMissing);
+        SendWorkerLog(worker, 0, kDriverSource, ErrorToMessage(FDIERROR_CABINET_NOT_FOUND, cabinetPath));
+        // Ended, not failed: the window reads the failure from the finish status.
+        worker.Notify(WM_ZEL_EXTRACTION_ENDED, 0, 0);
         return;
     }
 
-    SendWorkerLog(worker, 8, kDriverSource, L"Extracting files from cabinet : " + cabinetPath);      // 11
+    SendWorkerLog(worker, 8, kDriverSource, L"Extracting files from cabinet : " + cabinetPath);
     const bool overwrite = init.RunMode != ModeFullGui || init.OverwriteWithoutPrompting;
     int code = 0;
     {
@@ -242,14 +268,14 @@ void ExtractPackage(CWorkerThread& worker) {
         code = engine.GetErrorCode();
         SendWorkerLog(worker, 8, kDriverSource, L"Return Code for cab extraction : " + std::to_wstring(code));
         init.SetFinishStatus(code);
-        if (code != 0) {                                                                             // 12
+        if (code != 0) {
             std::wstring message;
-            if (code == 1) {
-                message = ErrorToMessage(1, cabinetFolder + engine.GetCurrentCabinetName());
+            if (code == FDIERROR_CABINET_NOT_FOUND) {
+                message = ErrorToMessage(code, cabinetFolder + engine.GetCurrentCabinetName());
             } else if (engine.GetLastSystemError() != 0) {
                 init.SetFinishStatus(-1);
                 message = ErrorToMessage(static_cast<int>(engine.GetLastSystemError()), CurrentExtractFileName);
-            } else if (code == 8 || code == 39) {
+            } else if (code == FDIERROR_TARGET_FILE || code == ERROR_HANDLE_DISK_FULL) {
                 message = ErrorToMessage(code, std::wstring());
             } else {
                 message = text;
@@ -260,5 +286,5 @@ void ExtractPackage(CWorkerThread& worker) {
         }
         SendWorkerLog(worker, 8, kDriverSource, text);
     }
-    worker.Notify(WM_ZEL_EXTRACTION_ENDED, 0, 0);                                                    // 13
+    worker.Notify(WM_ZEL_EXTRACTION_ENDED, 0, 0);
 }

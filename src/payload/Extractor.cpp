@@ -18,14 +18,13 @@ constexpr wchar_t kSource[] = L"ExtractFile";
 constexpr DWORD kMarkerBytes = kPayloadMarkerChars * sizeof(wchar_t);
 constexpr DWORD kFallbackBufferSize = 65536;
 
-
 std::wstring SystemErrorText(DWORD error) {
     wchar_t* buffer = nullptr;
     DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                    FORMAT_MESSAGE_IGNORE_INSERTS,
                                nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const zel::UniqueLocalMemory owner(buffer);
     std::wstring text = n > 0 && buffer != nullptr ? std::wstring(buffer, n) : std::wstring();
-    if (buffer != nullptr) ::LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
     if (text.empty()) text = FormatText(L"Error code : %lu", error);
     return text;
@@ -273,5 +272,5 @@ void CExtractor::PostProgress() {
     const int64_t step = TotalBytes / 100;
     if (sinceLastProgress_ < step) return;
     sinceLastProgress_ = 0;
-    if (Window != nullptr && ::IsWindow(Window)) ::PostMessageW(Window, WM_ZEL_PROGRESS, 1, 0);
+    if (Window != nullptr && ::IsWindow(Window)) ::PostMessageW(Window, WM_ZEL_PROGRESS, kProgressStep, 0);
 }

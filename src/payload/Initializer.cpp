@@ -40,37 +40,37 @@ void CTavoInitalizer::LogSystemInformation() {
 }
 
 int CTavoInitalizer::Init(const CommandLineSettings& settings) {
-    RunMode = settings.Mode;                                                          // 1
-    SettingsFilePath = WorkingFolder + L"Properties_Tavo.ini";                        // 2
+    RunMode = settings.Mode;
+    SettingsFilePath = WorkingFolder + L"Properties_Tavo.ini";
     CSettingsFile ini(SettingsFilePath);
 
-    CreateExtractionLogFile(PackageName, settings.Debug);                             // 3
-    theLog.LogText(8, L"Tavo Pellcore Version", ini.GetString(L"Tavo", L"FrameVersion"));  // 4
-    theLog.LogMessage(8, L"GUI Mode", L"%s", ModeName(RunMode));                      // 5
-    theLog.LogMessage(8, kInitSource, L"Initializing the package settings");         // 6
+    CreateExtractionLogFile(PackageName, settings.Debug);
+    theLog.LogText(8, L"Tavo Pellcore Version", ini.GetString(L"Tavo", L"FrameVersion"));
+    theLog.LogMessage(8, L"GUI Mode", L"%s", ModeName(RunMode));
+    theLog.LogMessage(8, kInitSource, L"Initializing the package settings");
 
-    NoConditionCheck = settings.NoConditionCheck;                                     // 7
+    NoConditionCheck = settings.NoConditionCheck;
     if (NoConditionCheck == 1)
         theLog.LogMessage(8, L"Command Line Parameters",
                           L"Condition check will not be done as NoConditioncheck command line parameter has been passed");
 
-    PackageName = ini.GetString(L"Package", L"Name");                                 // 8
+    PackageName = ini.GetString(L"Package", L"Name");
     theLog.LogText(8, L"PackageName", PackageName);
 
-    HandSettingsToValidator();                                                        // 9
-    LogSystemInformation();                                                           // 10
-    SetBufferSize();                                                                  // 11
-    FileCount = ini.GetInt(L"FileCount", L"Count", 0);                                // 12
-    AllowChangeTarget =                                                               // 13
+    HandSettingsToValidator();
+    LogSystemInformation();
+    SetBufferSize();
+    FileCount = ini.GetInt(L"FileCount", L"Count", 0);
+    AllowChangeTarget =
         ::_wcsicmp(ini.GetString(L"Runtime", L"AllowChangeTarget").c_str(), L"1") == 0 ? 1 : 0;
-    InitAutolaunch();                                                                 // 14
-    if (AutoLaunchEnabled) InitCommandLineForNoOSCheck(settings.NoOSCheck);           // 15
-    SetMultiPart();                                                                   // 16
+    InitAutolaunch();
+    if (AutoLaunchEnabled) InitCommandLineForNoOSCheck(settings.NoOSCheck);
+    SetMultiPart();
     // The run-time's conversion: leading blanks and a sign, digits up to the
     // first non-digit; the set id keeps the low 16 bits.
-    CabinetSetId = static_cast<std::uint16_t>(std::wcstol(ini.GetString(L"Tavo", L"GUID2").c_str(), nullptr, 10));  // 17
-    DisplayName = ini.GetString(L"Package", L"NameDispl") + L" " + ini.GetString(L"Package", L"VersionString");  // 18
-    return InitDisplay(settings);                                                     // 19
+    CabinetSetId = static_cast<std::uint16_t>(std::wcstol(ini.GetString(L"Tavo", L"GUID2").c_str(), nullptr, 10));
+    DisplayName = ini.GetString(L"Package", L"NameDispl") + L" " + ini.GetString(L"Package", L"VersionString");
+    return InitDisplay(settings);
 }
 
 void CTavoInitalizer::InitAutolaunch() {

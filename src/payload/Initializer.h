@@ -12,15 +12,15 @@
 #include <list>
 #include <string>
 
-// A log line the extraction driver hands to the window.
-using WorkerLogRecord = LogRecord;
+class CExtractorValidator;
 
 class CTavoInitalizer {
 public:
     static constexpr int kDefaultBufferSize = 5242880;
 
     // Reads the package settings and sets up the extraction log; returns the
-    // dispatch code of the run (1/0 full GUI, 520 quiet run ready, -1 stop).
+    // run's DispatchCode, or for the wizard 1 or 0 (whether the package's own
+    // extraction folder is usable).
     int Init(const CommandLineSettings& settings);
     void InitAutolaunch();
     void SetWaitForAutoLaunchParam();
@@ -30,6 +30,11 @@ public:
     int InitDisplay(const CommandLineSettings& settings);
     // 1 when the package's own extraction folder is usable (full GUI runs).
     int ValidateAndCheckExtractPath();
+    // The command-line switches of a quiet run, as the checks decide them.
+    void ValidateSetupLangPassedFromCommandLine(const std::wstring& text);
+    // Settles the setup language from the command-line language and loads its file.
+    void SetLanguaeForProgressBar();
+    void ValidateAndSetAutolaunchFromCommandLine(const std::wstring& text);
 
     // Working folder, settings pass and buffer size.
     std::wstring CretaeAndValidateTavoTempDir();
@@ -69,7 +74,6 @@ public:
 
     std::wstring ExtractionPath;
     ExtractionRecord Extracted;
-    WorkerLogRecord WorkerLog;
     int RunMode = ModeFullGui;
     std::wstring WorkingFolder;  // ends with a backslash
     std::wstring SettingsFilePath;
@@ -88,15 +92,19 @@ public:
     int NoConditionCheck = 0;
     int NoOSCheck = 0;
     int WaitForAutolaunchFinish = 1;
-    // Set by the extraction-location page, read by the multi-part checks.
+    // Set by the extraction-location page, read by the pages that follow the
+    // extraction.
     int ExtractOnly = 0;
     // The extraction-location page's "overwrite without prompting"; quiet
     // runs always overwrite.
     int OverwriteWithoutPrompting = 0;
 
 private:
-    // The pre-extraction checks read the same settings file.
+    // The wizard's pre-extraction checks read the same settings file.
     void HandSettingsToValidator();
+    // Checks of this package that keep no run state: they decide, the
+    // initializer stores.
+    CExtractorValidator Checks() const;
 };
 
 // Copy buffer bytes: per128 bytes for every started 128 MiB of memory

@@ -16,6 +16,12 @@ std::wstring ToUpper(std::wstring text) {
     return text;
 }
 
+std::wstring ToLowerAscii(std::wstring text) {
+    for (wchar_t& c : text)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return text;
+}
+
 std::wstring Trim(const std::wstring& text) { return TrimAny(text, L" \t\r\n\v\f"); }
 
 std::wstring TrimAny(const std::wstring& text, const wchar_t* characters) {

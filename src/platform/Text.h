@@ -9,6 +9,9 @@ namespace zel {
 // By the system's case table, so letters of every alphabet change.
 std::wstring ToLower(std::wstring text);
 std::wstring ToUpper(std::wstring text);
+// Only A-Z change, as the C run time lowers in its default locale; the
+// partner of EqualsNoCaseAscii for keys of a set.
+std::wstring ToLowerAscii(std::wstring text);
 
 // Without the leading and trailing white space (blank, tab, CR, LF, VT, FF).
 std::wstring Trim(const std::wstring& text);

@@ -63,8 +63,9 @@ public:
     // "C:\Logs\Tavo.log" becomes "C:\Logs\Tavo_<user>.log".
     static std::wstring UserSpecificPath(const std::wstring& path);
 
-    // Reads at most 2000 characters of a section; keys in lower case, the
-    // first occurrence of a key wins. size is not used: the limit is fixed.
+    // Reads a section cut at 2000 characters; keys in lower case, the first
+    // occurrence of a key wins, neither key nor value trimmed. size, the
+    // caller's buffer size, changes nothing: the cut is the same for all.
     static void ReadSection(const std::wstring& file, const std::wstring& section,
                             std::map<std::wstring, std::wstring>& values, unsigned size);
     // Adds the trimmed, non-empty tokens at the FRONT of list: the head is the

@@ -32,7 +32,7 @@ struct GdiplusApi {
 
 template <typename Fn>
 void Resolve(HMODULE module, const char* name, Fn& fn) {
-    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+    fn = GetProc<Fn>(module, name);
 }
 
 // Loaded once and kept for the process: images may outlive any one user.

@@ -3,11 +3,13 @@
 // the counter and to the bar.
 #pragma once
 
+#include "core/Messages.h"
+
 #include <windows.h>
 
 #include <cstdint>
 
-// The bar's range after action 3: counter + files, as a 16-bit bound.
+// The bar's range after kProgressRange: counter + files, as a 16-bit bound.
 constexpr int ProgressRangeUpper(int counter, int files) {
     return static_cast<int>(static_cast<std::uint16_t>(counter + files));
 }
@@ -26,22 +28,22 @@ public:
     void Start() { counter_ = 1; }
     int Value() const { return counter_; }
 
-    // Action 1 adds steps: lParam of them (the worker gathers steps and posts
-    // them together), one when lParam is 0. Action 2 sets the position to 2
-    // and leaves the counter; action 3 sets the range to counter + lParam.
+    // A step adds lParam steps (the worker gathers steps and posts them
+    // together), one when lParam is 0. The start sets the position to 2 and
+    // leaves the counter; the range becomes counter + lParam.
     BarUpdate Apply(WPARAM action, LPARAM value) {
         BarUpdate update;
         switch (action) {
-        case 1:
+        case kProgressStep:
             counter_ += value > 0 ? static_cast<int>(value) : 1;
             update.SetPosition = true;
             update.Position = counter_;
             break;
-        case 2:
+        case kProgressStart:
             update.SetPosition = true;
             update.Position = 2;
             break;
-        case 3:
+        case kProgressRange:
             update.SetRange = true;
             update.RangeUpper = ProgressRangeUpper(counter_, static_cast<int>(value));
             break;

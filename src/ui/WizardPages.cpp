@@ -352,5 +352,6 @@ LRESULT CDirChangePage::OnWizardNext() {
     std::wstring expanded = CUtilPaths::ExpandPathVariable(path);
     if (!expanded.empty()) path = expanded;
     if (theValidator.ValidatePathAndSpaceAvailable(path, 1, required) != 0) return -1;
+    theInitializer.SetExtractionPath(path);
     return 0;
 }

@@ -63,64 +63,270 @@ struct NamingCase {
 // Product-info type 0 leaves the edition as the version rules set it.
 const NamingCase kNamingCases[] = {
     // 6.3
-    {"8.1 x86", {6, 3, kWorkstation, kX86}, {L"Windows63", L"Windows8.1", L"Windows63", L"Windows8.1", L"Standard", L"Standard", 0}},
-    {"8.1 amd64", {6, 3, kWorkstation, kAmd64}, {L"Windows6364", L"Windows8.164", L"Windows63", L"Windows8.1", L"Standard", L"Standard", 1}},
-    {"8.1 other processor takes x86 names", {6, 3, kWorkstation, kArm}, {L"Windows63", L"Windows8.1", L"Windows63", L"Windows8.1", L"Standard", L"Standard", 0}},
-    {"2012R2 x86", {6, 3, kServer, kX86}, {L"Windows63", L"Windows2012R2", L"Windows63", L"Windows2012R2", L"Standard", L"Standard", 0}},
-    {"2012R2 amd64", {6, 3, kServer, kAmd64}, {L"Windows6364", L"Windows2012R264", L"Windows63", L"Windows2012R2", L"Standard", L"Standard", 1}},
-    {"2012R2 other processor: fallback", {6, 3, kServer, kArm}, {L"Windows63", L"", L"Windows63", L"Windows2012R2", L"Standard", L"Standard", 0}},
+    {.name = "8.1 x86",
+     .facts = {.major = 6, .minor = 3, .productType = kWorkstation, .architecture = kX86},
+     .expected = {.versionToken = L"Windows63", .friendlyName = L"Windows8.1",
+                  .baseVersionToken = L"Windows63", .baseFriendlyName = L"Windows8.1",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "8.1 amd64",
+     .facts = {.major = 6, .minor = 3, .productType = kWorkstation, .architecture = kAmd64},
+     .expected = {.versionToken = L"Windows6364", .friendlyName = L"Windows8.164",
+                  .baseVersionToken = L"Windows63", .baseFriendlyName = L"Windows8.1",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 1}},
+    {.name = "8.1 other processor takes x86 names",
+     .facts = {.major = 6, .minor = 3, .productType = kWorkstation, .architecture = kArm},
+     .expected = {.versionToken = L"Windows63", .friendlyName = L"Windows8.1",
+                  .baseVersionToken = L"Windows63", .baseFriendlyName = L"Windows8.1",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "2012R2 x86",
+     .facts = {.major = 6, .minor = 3, .productType = kServer, .architecture = kX86},
+     .expected = {.versionToken = L"Windows63", .friendlyName = L"Windows2012R2",
+                  .baseVersionToken = L"Windows63", .baseFriendlyName = L"Windows2012R2",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "2012R2 amd64",
+     .facts = {.major = 6, .minor = 3, .productType = kServer, .architecture = kAmd64},
+     .expected = {.versionToken = L"Windows6364", .friendlyName = L"Windows2012R264",
+                  .baseVersionToken = L"Windows63", .baseFriendlyName = L"Windows2012R2",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 1}},
+    {.name = "2012R2 other processor: fallback",
+     .facts = {.major = 6, .minor = 3, .productType = kServer, .architecture = kArm},
+     .expected = {.versionToken = L"Windows63", .friendlyName = L"",
+                  .baseVersionToken = L"Windows63", .baseFriendlyName = L"Windows2012R2",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
     // 6.2
-    {"8 x86, empty edition", {6, 2, kWorkstation, kX86}, {L"Windows62", L"Windows8", L"Windows62", L"Windows8", L"", L"", 0}},
-    {"8 ia64", {6, 2, kWorkstation, kIa64}, {L"Windows6264", L"Windows864", L"Windows62", L"Windows8", L"", L"", 1}},
-    {"2012 x86", {6, 2, kServer, kX86}, {L"Windows62", L"Windows2012", L"Windows62", L"Windows2012", L"Standard", L"Standard", 0}},
-    {"2012 amd64", {6, 2, kServer, kAmd64}, {L"Windows6264", L"Windows201264", L"Windows62", L"Windows2012", L"Standard", L"Standard", 1}},
+    {.name = "8 x86, empty edition",
+     .facts = {.major = 6, .minor = 2, .productType = kWorkstation, .architecture = kX86},
+     .expected = {.versionToken = L"Windows62", .friendlyName = L"Windows8",
+                  .baseVersionToken = L"Windows62", .baseFriendlyName = L"Windows8",
+                  .editionToken = L"", .editionName = L"", .is64Bit = 0}},
+    {.name = "8 ia64",
+     .facts = {.major = 6, .minor = 2, .productType = kWorkstation, .architecture = kIa64},
+     .expected = {.versionToken = L"Windows6264", .friendlyName = L"Windows864",
+                  .baseVersionToken = L"Windows62", .baseFriendlyName = L"Windows8",
+                  .editionToken = L"", .editionName = L"", .is64Bit = 1}},
+    {.name = "2012 x86",
+     .facts = {.major = 6, .minor = 2, .productType = kServer, .architecture = kX86},
+     .expected = {.versionToken = L"Windows62", .friendlyName = L"Windows2012",
+                  .baseVersionToken = L"Windows62", .baseFriendlyName = L"Windows2012",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "2012 amd64",
+     .facts = {.major = 6, .minor = 2, .productType = kServer, .architecture = kAmd64},
+     .expected = {.versionToken = L"Windows6264", .friendlyName = L"Windows201264",
+                  .baseVersionToken = L"Windows62", .baseFriendlyName = L"Windows2012",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 1}},
     // 6.1
-    {"7 x86", {6, 1, kWorkstation, kX86}, {L"Windows61", L"Windows7", L"Windows61", L"Windows7", L"Standard", L"Standard", 0}},
-    {"7 amd64", {6, 1, kWorkstation, kAmd64}, {L"Windows6164", L"Windows764", L"Windows61", L"Windows7", L"Standard", L"Standard", 1}},
-    {"2008R2 x86", {6, 1, kServer, kX86}, {L"Windows61", L"Windows2008R2", L"Windows61", L"Windows2008R2", L"Standard", L"Standard", 0}},
-    {"2008R2 amd64", {6, 1, kDomainController, kAmd64}, {L"Windows6164", L"Windows2008R264", L"Windows61", L"Windows2008R2", L"Standard", L"Standard", 1}},
-    {"2008R2 on ARM: fallback", {6, 1, kServer, kArm}, {L"Windows61", L"", L"Windows61", L"Windows2008R2", L"Standard", L"Standard", 0}},
+    {.name = "7 x86",
+     .facts = {.major = 6, .minor = 1, .productType = kWorkstation, .architecture = kX86},
+     .expected = {.versionToken = L"Windows61", .friendlyName = L"Windows7",
+                  .baseVersionToken = L"Windows61", .baseFriendlyName = L"Windows7",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "7 amd64",
+     .facts = {.major = 6, .minor = 1, .productType = kWorkstation, .architecture = kAmd64},
+     .expected = {.versionToken = L"Windows6164", .friendlyName = L"Windows764",
+                  .baseVersionToken = L"Windows61", .baseFriendlyName = L"Windows7",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 1}},
+    {.name = "2008R2 x86",
+     .facts = {.major = 6, .minor = 1, .productType = kServer, .architecture = kX86},
+     .expected = {.versionToken = L"Windows61", .friendlyName = L"Windows2008R2",
+                  .baseVersionToken = L"Windows61", .baseFriendlyName = L"Windows2008R2",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "2008R2 amd64",
+     .facts = {.major = 6, .minor = 1, .productType = kDomainController, .architecture = kAmd64},
+     .expected = {.versionToken = L"Windows6164", .friendlyName = L"Windows2008R264",
+                  .baseVersionToken = L"Windows61", .baseFriendlyName = L"Windows2008R2",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 1}},
+    {.name = "2008R2 on ARM: fallback",
+     .facts = {.major = 6, .minor = 1, .productType = kServer, .architecture = kArm},
+     .expected = {.versionToken = L"Windows61", .friendlyName = L"",
+                  .baseVersionToken = L"Windows61", .baseFriendlyName = L"Windows2008R2",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
     // 6.0
-    {"Vista x86", {6, 0, kWorkstation, kX86}, {L"Windows60", L"WindowsVista", L"Windows60", L"WindowsVista", L"Basic", L"Unknown Product", 0}},
-    {"Vista amd64", {6, 0, kWorkstation, kAmd64}, {L"Windows6064", L"WindowsVista64", L"Windows60", L"WindowsVista", L"Basic", L"Unknown Product", 1}},
-    {"Vista other processor: fallback", {6, 0, kWorkstation, kArm}, {L"Windows60", L"", L"Windows60", L"WindowsVista", L"Basic", L"Unknown Product", 0}},
-    {"2008 x86", {6, 0, kServer, kX86}, {L"Windows60", L"Windows2008", L"Windows60", L"Windows2008", L"Standard", L"Standard", 0}},
-    {"2008 amd64", {6, 0, kServer, kAmd64}, {L"Windows6064", L"Windows200864", L"Windows60", L"Windows2008", L"Standard", L"Standard", 1}},
+    {.name = "Vista x86",
+     .facts = {.major = 6, .minor = 0, .productType = kWorkstation, .architecture = kX86},
+     .expected = {.versionToken = L"Windows60", .friendlyName = L"WindowsVista",
+                  .baseVersionToken = L"Windows60", .baseFriendlyName = L"WindowsVista",
+                  .editionToken = L"Basic", .editionName = L"Unknown Product", .is64Bit = 0}},
+    {.name = "Vista amd64",
+     .facts = {.major = 6, .minor = 0, .productType = kWorkstation, .architecture = kAmd64},
+     .expected = {.versionToken = L"Windows6064", .friendlyName = L"WindowsVista64",
+                  .baseVersionToken = L"Windows60", .baseFriendlyName = L"WindowsVista",
+                  .editionToken = L"Basic", .editionName = L"Unknown Product", .is64Bit = 1}},
+    {.name = "Vista other processor: fallback",
+     .facts = {.major = 6, .minor = 0, .productType = kWorkstation, .architecture = kArm},
+     .expected = {.versionToken = L"Windows60", .friendlyName = L"",
+                  .baseVersionToken = L"Windows60", .baseFriendlyName = L"WindowsVista",
+                  .editionToken = L"Basic", .editionName = L"Unknown Product", .is64Bit = 0}},
+    {.name = "2008 x86",
+     .facts = {.major = 6, .minor = 0, .productType = kServer, .architecture = kX86},
+     .expected = {.versionToken = L"Windows60", .friendlyName = L"Windows2008",
+                  .baseVersionToken = L"Windows60", .baseFriendlyName = L"Windows2008",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "2008 amd64",
+     .facts = {.major = 6, .minor = 0, .productType = kServer, .architecture = kAmd64},
+     .expected = {.versionToken = L"Windows6064", .friendlyName = L"Windows200864",
+                  .baseVersionToken = L"Windows60", .baseFriendlyName = L"Windows2008",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 1}},
     // 5.2
-    {"2003R2 by metric x86", {5, 2, kServer, kX86, 0, 0, 1}, {L"Windows52", L"Windows2003R2", L"Windows52", L"Windows2003R2", L"Standard", L"Standard", 0}},
-    {"2003R2 by metric amd64", {5, 2, kServer, kAmd64, 0, 0x80, 1}, {L"Windows5264", L"Windows2003R264", L"Windows52", L"Windows2003R2", L"Datacenter", L"Datacenter", 1}},
-    {"metric row comes before the suite row", {5, 2, kServer, kX86, 0, 0x2000, 1}, {L"Windows52", L"Windows2003R2", L"Windows52", L"Windows2003R2", L"Standard", L"Standard", 0}},
-    {"suite exactly 0x2000: fallback", {5, 2, kServer, kX86, 0, 0x2000}, {L"Windows52", L"", L"Windows52", L"Windows2003R2", L"Standard", L"Standard", 0}},
-    {"suite exactly 0x8000: fallback", {5, 2, kServer, kAmd64, 0, 0x8000}, {L"Windows5264", L"", L"Windows52", L"Windows2003R2", L"Standard", L"Standard", 1}},
-    {"suite 0x2002 is not exact", {5, 2, kServer, kX86, 0, 0x2002}, {L"Windows52", L"Windows2003", L"Windows52", L"Windows2003", L"Enterprise", L"Enterprise", 0}},
-    {"XP x64 edition workstation", {5, 2, kWorkstation, kAmd64}, {L"Windows5264", L"WindowsXP64", L"Windows52", L"WindowsXP", L"Basic", L"Basic", 1}},
-    {"5.2 workstation x86", {5, 2, kWorkstation, kX86}, {L"Windows52", L"WindowsXP", L"Windows52", L"WindowsXP", L"Basic", L"Basic", 0}},
-    {"5.2 workstation other processor", {5, 2, kWorkstation, kArm}, {L"Windows52", L"WindowsXP", L"Windows52", L"WindowsXP", L"Basic", L"Basic", 0}},
-    {"2003 x86", {5, 2, kServer, kX86}, {L"Windows52", L"Windows2003", L"Windows52", L"Windows2003", L"Standard", L"Standard", 0}},
-    {"2003 amd64", {5, 2, kServer, kAmd64}, {L"Windows5264", L"Windows200364", L"Windows52", L"Windows2003", L"Standard", L"Standard", 1}},
-    {"2003 other processor: fallback", {5, 2, kServer, kArm}, {L"Windows52", L"", L"Windows52", L"Windows2003", L"Standard", L"Standard", 0}},
-    {"2003 datacenter wins", {5, 2, kServer, kX86, 0, 0x482}, {L"Windows52", L"Windows2003", L"Windows52", L"Windows2003", L"Datacenter", L"Datacenter", 0}},
-    {"2003 enterprise before web", {5, 2, kServer, kX86, 0, 0x402}, {L"Windows52", L"Windows2003", L"Windows52", L"Windows2003", L"Enterprise", L"Enterprise", 0}},
-    {"2003 web edition", {5, 2, kServer, kX86, 0, 0x400}, {L"Windows52", L"Windows2003", L"Windows52", L"Windows2003", L"WebEdition", L"WebEdition", 0}},
+    {.name = "2003R2 by metric x86",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kX86, .serverR2Metric = 1},
+     .expected = {.versionToken = L"Windows52", .friendlyName = L"Windows2003R2",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003R2",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "2003R2 by metric amd64",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kAmd64,
+               .suiteMask = 0x80, .serverR2Metric = 1},
+     .expected = {.versionToken = L"Windows5264", .friendlyName = L"Windows2003R264",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003R2",
+                  .editionToken = L"Datacenter", .editionName = L"Datacenter", .is64Bit = 1}},
+    {.name = "metric row comes before the suite row",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kX86,
+               .suiteMask = 0x2000, .serverR2Metric = 1},
+     .expected = {.versionToken = L"Windows52", .friendlyName = L"Windows2003R2",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003R2",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "suite exactly 0x2000: fallback",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kX86, .suiteMask = 0x2000},
+     .expected = {.versionToken = L"Windows52", .friendlyName = L"",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003R2",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "suite exactly 0x8000: fallback",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kAmd64, .suiteMask = 0x8000},
+     .expected = {.versionToken = L"Windows5264", .friendlyName = L"",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003R2",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 1}},
+    {.name = "suite 0x2002 is not exact",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kX86, .suiteMask = 0x2002},
+     .expected = {.versionToken = L"Windows52", .friendlyName = L"Windows2003",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003",
+                  .editionToken = L"Enterprise", .editionName = L"Enterprise", .is64Bit = 0}},
+    {.name = "XP x64 edition workstation",
+     .facts = {.major = 5, .minor = 2, .productType = kWorkstation, .architecture = kAmd64},
+     .expected = {.versionToken = L"Windows5264", .friendlyName = L"WindowsXP64",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"WindowsXP",
+                  .editionToken = L"Basic", .editionName = L"Basic", .is64Bit = 1}},
+    {.name = "5.2 workstation x86",
+     .facts = {.major = 5, .minor = 2, .productType = kWorkstation, .architecture = kX86},
+     .expected = {.versionToken = L"Windows52", .friendlyName = L"WindowsXP",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"WindowsXP",
+                  .editionToken = L"Basic", .editionName = L"Basic", .is64Bit = 0}},
+    {.name = "5.2 workstation other processor",
+     .facts = {.major = 5, .minor = 2, .productType = kWorkstation, .architecture = kArm},
+     .expected = {.versionToken = L"Windows52", .friendlyName = L"WindowsXP",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"WindowsXP",
+                  .editionToken = L"Basic", .editionName = L"Basic", .is64Bit = 0}},
+    {.name = "2003 x86",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kX86},
+     .expected = {.versionToken = L"Windows52", .friendlyName = L"Windows2003",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "2003 amd64",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kAmd64},
+     .expected = {.versionToken = L"Windows5264", .friendlyName = L"Windows200364",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 1}},
+    {.name = "2003 other processor: fallback",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kArm},
+     .expected = {.versionToken = L"Windows52", .friendlyName = L"",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "2003 datacenter wins",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kX86, .suiteMask = 0x482},
+     .expected = {.versionToken = L"Windows52", .friendlyName = L"Windows2003",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003",
+                  .editionToken = L"Datacenter", .editionName = L"Datacenter", .is64Bit = 0}},
+    {.name = "2003 enterprise before web",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kX86, .suiteMask = 0x402},
+     .expected = {.versionToken = L"Windows52", .friendlyName = L"Windows2003",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003",
+                  .editionToken = L"Enterprise", .editionName = L"Enterprise", .is64Bit = 0}},
+    {.name = "2003 web edition",
+     .facts = {.major = 5, .minor = 2, .productType = kServer, .architecture = kX86, .suiteMask = 0x400},
+     .expected = {.versionToken = L"Windows52", .friendlyName = L"Windows2003",
+                  .baseVersionToken = L"Windows52", .baseFriendlyName = L"Windows2003",
+                  .editionToken = L"WebEdition", .editionName = L"WebEdition", .is64Bit = 0}},
     // 5.1
-    {"XP professional", {5, 1, kWorkstation, kX86}, {L"Windows51", L"WindowsXP", L"Windows51", L"WindowsXP", L"Professional", L"Professional", 0}},
-    {"XP home", {5, 1, kWorkstation, kX86, 0, 0x0300}, {L"Windows51", L"WindowsXP", L"Windows51", L"WindowsXP", L"Home", L"Home", 0}},
-    {"XP amd64", {5, 1, kWorkstation, kAmd64}, {L"Windows5164", L"WindowsXP64", L"Windows51", L"WindowsXP", L"Professional", L"Professional", 1}},
-    {"XP other processor, server product type", {5, 1, kServer, kArm}, {L"Windows51", L"WindowsXP", L"Windows51", L"WindowsXP", L"Professional", L"Professional", 0}},
+    {.name = "XP professional",
+     .facts = {.major = 5, .minor = 1, .productType = kWorkstation, .architecture = kX86},
+     .expected = {.versionToken = L"Windows51", .friendlyName = L"WindowsXP",
+                  .baseVersionToken = L"Windows51", .baseFriendlyName = L"WindowsXP",
+                  .editionToken = L"Professional", .editionName = L"Professional", .is64Bit = 0}},
+    {.name = "XP home",
+     .facts = {.major = 5, .minor = 1, .productType = kWorkstation, .architecture = kX86, .suiteMask = 0x0300},
+     .expected = {.versionToken = L"Windows51", .friendlyName = L"WindowsXP",
+                  .baseVersionToken = L"Windows51", .baseFriendlyName = L"WindowsXP",
+                  .editionToken = L"Home", .editionName = L"Home", .is64Bit = 0}},
+    {.name = "XP amd64",
+     .facts = {.major = 5, .minor = 1, .productType = kWorkstation, .architecture = kAmd64},
+     .expected = {.versionToken = L"Windows5164", .friendlyName = L"WindowsXP64",
+                  .baseVersionToken = L"Windows51", .baseFriendlyName = L"WindowsXP",
+                  .editionToken = L"Professional", .editionName = L"Professional", .is64Bit = 1}},
+    {.name = "XP other processor, server product type",
+     .facts = {.major = 5, .minor = 1, .productType = kServer, .architecture = kArm},
+     .expected = {.versionToken = L"Windows51", .friendlyName = L"WindowsXP",
+                  .baseVersionToken = L"Windows51", .baseFriendlyName = L"WindowsXP",
+                  .editionToken = L"Professional", .editionName = L"Professional", .is64Bit = 0}},
     // Versions the table does not know.
-    {"10.0 amd64", {10, 0, kWorkstation, kAmd64, 48}, {L"Windows10064", L"", L"Windows100", L"", L"Basic", L"Unknown Product", 1}},
-    {"10.0 x86", {10, 0, kServer, kX86}, {L"Windows100", L"", L"Windows100", L"", L"Basic", L"Unknown Product", 0}},
-    {"6.4 takes no product info", {6, 4, kWorkstation, kX86, 48}, {L"Windows64", L"", L"Windows64", L"", L"Basic", L"Unknown Product", 0}},
-    {"not NT", {4, 10, kWorkstation, kX86, 0, 0, 0, 1}, {L"Windows410", L"", L"Windows410", L"", L"Basic", L"Unknown Product", 0}},
-    {"NT 4", {4, 0, kWorkstation, kX86}, {L"Windows40", L"", L"Windows40", L"", L"Basic", L"Unknown Product", 0}},
+    {.name = "10.0 amd64",
+     .facts = {.major = 10, .minor = 0, .productType = kWorkstation, .architecture = kAmd64, .productInfoType = 48},
+     .expected = {.versionToken = L"Windows10064", .friendlyName = L"",
+                  .baseVersionToken = L"Windows100", .baseFriendlyName = L"",
+                  .editionToken = L"Basic", .editionName = L"Unknown Product", .is64Bit = 1}},
+    {.name = "10.0 x86",
+     .facts = {.major = 10, .minor = 0, .productType = kServer, .architecture = kX86},
+     .expected = {.versionToken = L"Windows100", .friendlyName = L"",
+                  .baseVersionToken = L"Windows100", .baseFriendlyName = L"",
+                  .editionToken = L"Basic", .editionName = L"Unknown Product", .is64Bit = 0}},
+    {.name = "6.4 takes no product info",
+     .facts = {.major = 6, .minor = 4, .productType = kWorkstation, .architecture = kX86, .productInfoType = 48},
+     .expected = {.versionToken = L"Windows64", .friendlyName = L"",
+                  .baseVersionToken = L"Windows64", .baseFriendlyName = L"",
+                  .editionToken = L"Basic", .editionName = L"Unknown Product", .is64Bit = 0}},
+    {.name = "not NT",
+     .facts = {.major = 4, .minor = 10, .productType = kWorkstation, .architecture = kX86, .platformId = 1},
+     .expected = {.versionToken = L"Windows410", .friendlyName = L"",
+                  .baseVersionToken = L"Windows410", .baseFriendlyName = L"",
+                  .editionToken = L"Basic", .editionName = L"Unknown Product", .is64Bit = 0}},
+    {.name = "NT 4",
+     .facts = {.major = 4, .minor = 0, .productType = kWorkstation, .architecture = kX86},
+     .expected = {.versionToken = L"Windows40", .friendlyName = L"",
+                  .baseVersionToken = L"Windows40", .baseFriendlyName = L"",
+                  .editionToken = L"Basic", .editionName = L"Unknown Product", .is64Bit = 0}},
     // Product-info types over the version's edition.
-    {"6.1 amd64 type 48", {6, 1, kWorkstation, kAmd64, 48}, {L"Windows6164", L"Windows764", L"Windows61", L"Windows7", L"SKU48", L"Professional", 1}},
-    {"6.3 server x86 type 7", {6, 3, kServer, kX86, 7}, {L"Windows63", L"Windows2012R2", L"Windows63", L"Windows2012R2", L"SKU7", L"Standard Server", 0}},
-    {"6.0 type 26 is not in the table", {6, 0, kWorkstation, kX86, 26}, {L"Windows60", L"WindowsVista", L"Windows60", L"WindowsVista", L"Basic", L"Unknown Product", 0}},
-    {"6.2 type 27 keeps the empty edition", {6, 2, kWorkstation, kAmd64, 27}, {L"Windows6264", L"Windows864", L"Windows62", L"Windows8", L"", L"", 1}},
-    {"6.0 type 1", {6, 0, kWorkstation, kX86, 1}, {L"Windows60", L"WindowsVista", L"Windows60", L"WindowsVista", L"SKU1", L"Ultimate", 0}},
-    {"6.0 type 48 came with 6.1", {6, 0, kServer, kX86, 48}, {L"Windows60", L"Windows2008", L"Windows60", L"Windows2008", L"Standard", L"Standard", 0}},
-    {"6.2 type 71", {6, 2, kWorkstation, kX86, 71}, {L"Windows62", L"Windows8", L"Windows62", L"Windows8", L"SKU71", L"Ultimate(E)", 0}},
+    {.name = "6.1 amd64 type 48",
+     .facts = {.major = 6, .minor = 1, .productType = kWorkstation, .architecture = kAmd64, .productInfoType = 48},
+     .expected = {.versionToken = L"Windows6164", .friendlyName = L"Windows764",
+                  .baseVersionToken = L"Windows61", .baseFriendlyName = L"Windows7",
+                  .editionToken = L"SKU48", .editionName = L"Professional", .is64Bit = 1}},
+    {.name = "6.3 server x86 type 7",
+     .facts = {.major = 6, .minor = 3, .productType = kServer, .architecture = kX86, .productInfoType = 7},
+     .expected = {.versionToken = L"Windows63", .friendlyName = L"Windows2012R2",
+                  .baseVersionToken = L"Windows63", .baseFriendlyName = L"Windows2012R2",
+                  .editionToken = L"SKU7", .editionName = L"Standard Server", .is64Bit = 0}},
+    {.name = "6.0 type 26 is not in the table",
+     .facts = {.major = 6, .minor = 0, .productType = kWorkstation, .architecture = kX86, .productInfoType = 26},
+     .expected = {.versionToken = L"Windows60", .friendlyName = L"WindowsVista",
+                  .baseVersionToken = L"Windows60", .baseFriendlyName = L"WindowsVista",
+                  .editionToken = L"Basic", .editionName = L"Unknown Product", .is64Bit = 0}},
+    {.name = "6.2 type 27 keeps the empty edition",
+     .facts = {.major = 6, .minor = 2, .productType = kWorkstation, .architecture = kAmd64, .productInfoType = 27},
+     .expected = {.versionToken = L"Windows6264", .friendlyName = L"Windows864",
+                  .baseVersionToken = L"Windows62", .baseFriendlyName = L"Windows8",
+                  .editionToken = L"", .editionName = L"", .is64Bit = 1}},
+    {.name = "6.0 type 1",
+     .facts = {.major = 6, .minor = 0, .productType = kWorkstation, .architecture = kX86, .productInfoType = 1},
+     .expected = {.versionToken = L"Windows60", .friendlyName = L"WindowsVista",
+                  .baseVersionToken = L"Windows60", .baseFriendlyName = L"WindowsVista",
+                  .editionToken = L"SKU1", .editionName = L"Ultimate", .is64Bit = 0}},
+    {.name = "6.0 type 48 came with 6.1",
+     .facts = {.major = 6, .minor = 0, .productType = kServer, .architecture = kX86, .productInfoType = 48},
+     .expected = {.versionToken = L"Windows60", .friendlyName = L"Windows2008",
+                  .baseVersionToken = L"Windows60", .baseFriendlyName = L"Windows2008",
+                  .editionToken = L"Standard", .editionName = L"Standard", .is64Bit = 0}},
+    {.name = "6.2 type 71",
+     .facts = {.major = 6, .minor = 2, .productType = kWorkstation, .architecture = kX86, .productInfoType = 71},
+     .expected = {.versionToken = L"Windows62", .friendlyName = L"Windows8",
+                  .baseVersionToken = L"Windows62", .baseFriendlyName = L"Windows8",
+                  .editionToken = L"SKU71", .editionName = L"Ultimate(E)", .is64Bit = 0}},
 };
 
 TEST(OsNaming, EveryRowOfTheNamingAndVersionEditionTables) {
@@ -158,7 +364,9 @@ TEST(OsNaming, EveryRowOfTheProductTypeTable) {
     for (const auto& e : editions) {
         SCOPED_TRACE(e.type);
         for (DWORD minor : {0u, 1u, 2u, 3u}) {
-            const OsNames n = zel::NameOperatingSystem(Facts{6, minor, kServer, kX86, e.type}.Make());
+            const Facts facts{
+                .major = 6, .minor = minor, .productType = kServer, .architecture = kX86, .productInfoType = e.type};
+            const OsNames n = zel::NameOperatingSystem(facts.Make());
             if (minor == 0 && e.type >= 28) {
                 EXPECT_EQ(n.editionToken, L"Standard") << minor;
                 continue;
@@ -169,17 +377,18 @@ TEST(OsNaming, EveryRowOfTheProductTypeTable) {
     }
     // Numbers between the table's rows change nothing.
     for (DWORD type : {26u, 27u, 29u, 46u, 50u, 65u, 72u, 0xABCDu}) {
-        const OsNames n = zel::NameOperatingSystem(Facts{6, 1, kServer, kX86, type}.Make());
+        const OsNames n = zel::NameOperatingSystem(Facts{
+            .major = 6, .minor = 1, .productType = kServer, .architecture = kX86, .productInfoType = type}.Make());
         EXPECT_EQ(n.editionToken, L"Standard") << type;
         EXPECT_EQ(n.editionName, L"Standard") << type;
     }
 }
 
 TEST(OsNaming, ProductInfoMissingOnlyMattersForVersion6) {
-    OsFacts facts = Facts{6, 1, kWorkstation, kX86}.Make();
+    OsFacts facts = Facts{.major = 6, .minor = 1, .productType = kWorkstation, .architecture = kX86}.Make();
     facts.productInfoAvailable = false;
     EXPECT_TRUE(zel::NameOperatingSystem(facts).productInfoMissing);
-    facts = Facts{5, 1, kWorkstation, kX86}.Make();
+    facts = Facts{.major = 5, .minor = 1, .productType = kWorkstation, .architecture = kX86}.Make();
     facts.productInfoAvailable = false;
     EXPECT_FALSE(zel::NameOperatingSystem(facts).productInfoMissing);
 }
@@ -244,7 +453,8 @@ private:
 };
 
 OsFacts Windows7Sp1Amd64Professional() {
-    OsFacts facts = Facts{6, 1, kWorkstation, kAmd64, 48}.Make();
+    OsFacts facts = Facts{
+        .major = 6, .minor = 1, .productType = kWorkstation, .architecture = kAmd64, .productInfoType = 48}.Make();
     facts.build = 7601;
     facts.servicePackText = L"Service Pack 1";
     facts.servicePackMajor = 1;
@@ -281,7 +491,8 @@ TEST_F(OsValidatorLog, FullIdentityOfA64BitWindows7) {
 
 TEST_F(OsValidatorLog, XpHomeServicePack3AndProductTypes) {
     COSValidator v;
-    OsFacts facts = Facts{5, 1, kWorkstation, kX86, 0, 0x200}.Make();
+    OsFacts facts = Facts{
+        .major = 5, .minor = 1, .productType = kWorkstation, .architecture = kX86, .suiteMask = 0x200}.Make();
     facts.servicePackText = L"Service Pack 3";
     facts.servicePackMajor = 3;
     v.OSVersionFromFacts(&facts, 0);
@@ -345,7 +556,7 @@ TEST_F(OsValidatorLog, EachCallRecomputesTheNames) {
     COSValidator v;
     OsFacts facts = Windows7Sp1Amd64Professional();
     v.OSVersionFromFacts(&facts, 0);
-    facts = Facts{10, 0, kWorkstation, kX86}.Make();
+    facts = Facts{.major = 10, .minor = 0, .productType = kWorkstation, .architecture = kX86}.Make();
     v.OSVersionFromFacts(&facts, 0);
     EXPECT_EQ(v.VersionToken, L"windows100");
     EXPECT_EQ(v.FriendlyName, L"");

@@ -77,6 +77,13 @@ protected:
         theInitializer.SettingsFilePath = path;
         theOSValidator.SetSettingsPath(path);
     }
+    // A run's initializer of its own, on the test's settings and folder.
+    CTavoInitalizer Run() const {
+        CTavoInitalizer run;
+        run.WorkingFolder = dir_.Path();
+        run.SettingsFilePath = dir_.File(L"Properties_Tavo.ini");
+        return run;
+    }
     std::wstring Log() const { return LogTextOf(dir_.File(L"pre.log")); }
     bool Logged(const std::wstring& part) const { return Log().find(part) != std::wstring::npos; }
 
@@ -100,33 +107,51 @@ TEST_F(PreExtraction, SetupLanguageFromTheCommandLine) {
         int language;
         const wchar_t* line;  // a line that must be written, or nullptr
     } cases[] = {
-        {L"1033;1041;", L"1041", 1041, L"Command line parameter for SetupLanguage : 1041"},
-        {L"1033;1041;", L"  1041abc", 1041, nullptr},
-        {L"1033;1041;", L"abc", 1033,
-         L"Invalid Command line parameter for SetupLanguage. English taken as default SetupLanguage"},
-        {L"1033;1041;", L"1031", 1033, L"Language not supported. Default English taken as Setup language"},
-        {L"1033;1041;", L"", 1033, nullptr},
-        {L"01041;1033", L"1041", 1033, L"Language not supported"},
+        {.offered = L"1033;1041;", .argument = L"1041", .language = 1041,
+         .line = L"Command line parameter for SetupLanguage : 1041"},
+        {.offered = L"1033;1041;", .argument = L"  1041abc", .language = 1041, .line = nullptr},
+        {.offered = L"1033;1041;", .argument = L"abc", .language = 1033,
+         .line = L"Invalid Command line parameter for SetupLanguage. English taken as default SetupLanguage"},
+        {.offered = L"1033;1041;", .argument = L"1031", .language = 1033,
+         .line = L"Language not supported. Default English taken as Setup language"},
+        {.offered = L"1033;1041;", .argument = L"", .language = 1033, .line = nullptr},
+        {.offered = L"01041;1033", .argument = L"1041", .language = 1033, .line = L"Language not supported"},
         // Offered by the package but no locale the system knows.
-        {L"1033;30000", L"30000", 1033, L"Language : 30000 not supported by OS. Default English taken as Setup language"},
-        {L"garbage;;  ;x1041", L"1041", 1033, L"Language not supported"},
-        {L"", L"1041", 1033, L"SetupLanguages not found."},
+        {.offered = L"1033;30000", .argument = L"30000", .language = 1033,
+         .line = L"Language : 30000 not supported by OS. Default English taken as Setup language"},
+        {.offered = L"garbage;;  ;x1041", .argument = L"1041", .language = 1033, .line = L"Language not supported"},
+        {.offered = L"", .argument = L"1041", .language = 1033, .line = L"SetupLanguages not found."},
     };
+    theInitializer.SetupLanguage = -7;
     for (const auto& c : cases) {
         Settings(std::wstring(L"[Languages]\r\nSetupLanguages=") + c.offered + L"\r\n");
-        theInitializer.SetupLanguage = -7;
-        theValidator.ValidateSetupLangPassedFromCommandLine(c.argument);
-        EXPECT_EQ(theInitializer.GetSetupLanguage(), c.language) << Narrow(c.offered) << " / " << Narrow(c.argument);
+        CTavoInitalizer run = Run();
+        run.SetupLanguage = -7;
+        run.ValidateSetupLangPassedFromCommandLine(c.argument);
+        EXPECT_EQ(run.GetSetupLanguage(), c.language) << Narrow(c.offered) << " / " << Narrow(c.argument);
         if (c.line) { EXPECT_TRUE(Logged(c.line)) << Narrow(c.line); }
     }
     EXPECT_EQ(Count(Log(), L"Command line parameter for SetupLanguage : "), 8u);
+    // The checks decide; only the initializer that asked keeps the decision.
+    EXPECT_EQ(theInitializer.SetupLanguage, -7);
+}
+
+// What the checks decide, without any run state.
+TEST_F(PreExtraction, SetupLanguageDecisions) {
+    Settings(L"[Languages]\r\nSetupLanguages=1033;1041\r\n");
+    EXPECT_EQ(theValidator.CommandLineLanguage(L""), 1033);
+    EXPECT_EQ(theValidator.CommandLineLanguage(L"0"), 1033);
+    EXPECT_EQ(theValidator.CommandLineLanguage(L"1031"), 1031);
+    EXPECT_EQ(theValidator.SupportedSetupLanguage(1041), 1041);
+    EXPECT_EQ(theValidator.SupportedSetupLanguage(1031), 1033);
 }
 
 TEST_F(PreExtraction, SetupLanguageLoadsItsLanguageFile) {
     Settings(L"[Languages]\r\nSetupLanguages=1033;1041\r\n");
     zel_test::WriteUtf16File(dir_.File(L"Default1041.ulf"), L"[FileInfo]\r\nID=1041\r\n[Strings]\r\n407=JA-407\r\n");
-    theValidator.ValidateSetupLangPassedFromCommandLine(L"1041");
-    ASSERT_EQ(theInitializer.GetSetupLanguage(), 1041);
+    CTavoInitalizer run = Run();
+    run.ValidateSetupLangPassedFromCommandLine(L"1041");
+    ASSERT_EQ(run.GetSetupLanguage(), 1041);
     EXPECT_EQ(GetLangString(407), L"JA-407");
 }
 
@@ -153,28 +178,37 @@ TEST_F(PreExtraction, AutolaunchFromTheCommandLine) {
         int before, after;
         const wchar_t* line;
     } cases[] = {
-        {kSingle, L"NO", 1, 0, L"Autolaunch disabled"},
-        {kSingle, L"Yes", 0, 1, L"Autolaunch enabled"},
-        {kSingle, L"maybe", 0, 1, L"Invalid value for Autolaunch. Autolaunch is enabled by default"},
-        {kMulti, L"no", 1, 0, L"Autolaunch disabled"},
-        {kMultiWithoutFirst, L"no", 1, 1, L"Autolaunch is not enabled for the Web Package"},
-        {kNone, L"yes", 0, 0, L"Autolaunch is not enabled for the Web Package"},
-        {kNone, L"no", 1, 1, L"Autolaunch is not enabled for the Web Package"},
+        {.settings = kSingle, .argument = L"NO", .before = 1, .after = 0, .line = L"Autolaunch disabled"},
+        {.settings = kSingle, .argument = L"Yes", .before = 0, .after = 1, .line = L"Autolaunch enabled"},
+        {.settings = kSingle, .argument = L"maybe", .before = 0, .after = 1,
+         .line = L"Invalid value for Autolaunch. Autolaunch is enabled by default"},
+        {.settings = kMulti, .argument = L"no", .before = 1, .after = 0, .line = L"Autolaunch disabled"},
+        {.settings = kMultiWithoutFirst, .argument = L"no", .before = 1, .after = 1,
+         .line = L"Autolaunch is not enabled for the Web Package"},
+        {.settings = kNone, .argument = L"yes", .before = 0, .after = 0,
+         .line = L"Autolaunch is not enabled for the Web Package"},
+        {.settings = kNone, .argument = L"no", .before = 1, .after = 1,
+         .line = L"Autolaunch is not enabled for the Web Package"},
     };
+    theInitializer.AutoLaunchEnabled = 7;
     for (const auto& c : cases) {
         Settings(c.settings);
-        theInitializer.AutoLaunchEnabled = c.before;
-        theValidator.ValidateAndSetAutolaunchFromCommandLine(c.argument);
-        EXPECT_EQ(theInitializer.IsAutoLaunchEnabled(), c.after) << Narrow(c.argument);
+        CTavoInitalizer run = Run();
+        run.AutoLaunchEnabled = c.before;
+        run.ValidateAndSetAutolaunchFromCommandLine(c.argument);
+        EXPECT_EQ(run.IsAutoLaunchEnabled(), c.after) << Narrow(c.argument);
         EXPECT_TRUE(Logged(std::wstring(L"Command line parameter for Autolaunch : ") + c.argument));
         EXPECT_TRUE(Logged(c.line)) << Narrow(c.line);
     }
+    EXPECT_EQ(theInitializer.AutoLaunchEnabled, 7);
 
     // No switch: nothing happens, nothing is written.
     const std::wstring before = Log();
-    theInitializer.AutoLaunchEnabled = 1;
-    theValidator.ValidateAndSetAutolaunchFromCommandLine(L"");
-    EXPECT_EQ(theInitializer.IsAutoLaunchEnabled(), 1);
+    EXPECT_FALSE(theValidator.CommandLineAutolaunch(L"").has_value());
+    CTavoInitalizer run = Run();
+    run.AutoLaunchEnabled = 1;
+    run.ValidateAndSetAutolaunchFromCommandLine(L"");
+    EXPECT_EQ(run.IsAutoLaunchEnabled(), 1);
     EXPECT_EQ(Log(), before);
 }
 
@@ -265,13 +299,19 @@ TEST_F(PreExtraction, ExtractPathCandidatesInOrder) {
         const wchar_t* packagePath;  // as written in the settings
         std::wstring expected;       // relative to the test folder; empty: none found
     } cases[] = {
-        {"command line first", L"cmd", L"os", L"%ZEL_PE_ROOT%\\pkg", L"cmd\\"},
-        {"too small command-line drive: OS path", L"small\\cmd", L"os", L"%ZEL_PE_ROOT%\\pkg", L"os\\"},
-        {"invalid command-line path: OS path", L"a*b", L"os", L"%ZEL_PE_ROOT%\\pkg", L"os\\"},
-        {"then the package path, expanded", L"small\\cmd", L"small\\os", L"%ZEL_PE_ROOT%\\pkg", L"pkg\\"},
-        {"then %TEMP%\\package name", L"small\\cmd", L"small\\os", L"%ZEL_PE_ROOT%\\small\\pkg", L"tmp\\Zel Pkg\\"},
-        {"no command line, no OS path", L"", L"", L"%ZEL_PE_ROOT%\\pkg", L"pkg\\"},
-        {"nothing fits", L"small\\cmd", L"", L"", L""},
+        {.name = "command line first", .commandLine = L"cmd", .osPath = L"os",
+         .packagePath = L"%ZEL_PE_ROOT%\\pkg", .expected = L"cmd\\"},
+        {.name = "too small command-line drive: OS path", .commandLine = L"small\\cmd", .osPath = L"os",
+         .packagePath = L"%ZEL_PE_ROOT%\\pkg", .expected = L"os\\"},
+        {.name = "invalid command-line path: OS path", .commandLine = L"a*b", .osPath = L"os",
+         .packagePath = L"%ZEL_PE_ROOT%\\pkg", .expected = L"os\\"},
+        {.name = "then the package path, expanded", .commandLine = L"small\\cmd", .osPath = L"small\\os",
+         .packagePath = L"%ZEL_PE_ROOT%\\pkg", .expected = L"pkg\\"},
+        {.name = "then %TEMP%\\package name", .commandLine = L"small\\cmd", .osPath = L"small\\os",
+         .packagePath = L"%ZEL_PE_ROOT%\\small\\pkg", .expected = L"tmp\\Zel Pkg\\"},
+        {.name = "no command line, no OS path", .commandLine = L"", .osPath = L"",
+         .packagePath = L"%ZEL_PE_ROOT%\\pkg", .expected = L"pkg\\"},
+        {.name = "nothing fits", .commandLine = L"small\\cmd", .osPath = L"", .packagePath = L"", .expected = L""},
     };
     for (const auto& c : cases) {
         std::wstring settings = L"[Runtime]\r\nExtractPath=" + std::wstring(c.packagePath) + L"\r\n";
@@ -285,7 +325,8 @@ TEST_F(PreExtraction, ExtractPathCandidatesInOrder) {
             theValidator.GetFinalExtractPathParam(commandLine, L"Zel Pkg", 5000, SmallWhereNamed());
         const std::wstring expected = c.expected.empty() ? std::wstring() : root + c.expected;
         EXPECT_EQ(Narrow(found), Narrow(expected)) << c.name;
-        if (!expected.empty()) { EXPECT_EQ(Narrow(theInitializer.ExtractionPath), Narrow(expected)) << c.name; }
+        // The caller keeps the path it is given; the checks store nothing.
+        EXPECT_EQ(Narrow(theInitializer.ExtractionPath), "untouched") << c.name;
     }
     EXPECT_TRUE(Logged(L"Extract path from command line : " + root + L"small\\cmd"));
     EXPECT_TRUE(Logged(L"Extract path for the OS : " + root + L"os"));
@@ -348,18 +389,27 @@ TEST_F(PreExtraction, LicenseFiles) {
         const wchar_t* expected;  // relative to the folder; nullptr: empty
         const wchar_t* line;
     } cases[] = {
-        {L"[LicenseFiles]\r\n1041=Lic_ja.rtf\r\n", 1041, 1, L"Lic_ja.rtf", L"License File for language 1041 : Lic_ja.rtf"},
-        {L"[LicenseFiles]\r\n1041=Lic_ja.pdf\r\n1033=Lic_en.rtf\r\n", 1041, 1, nullptr,
-         L"Invalid License File for language 1041 : Lic_ja.pdf"},
-        {L"[LicenseFiles]\r\n1033=Lic_en.rtf\r\n", 1041, 1, L"Lic_en.rtf", L"English file taken as default."},
-        {L"[LicenseFiles]\r\n1033=Lic_en.rtf\r\n", 1033, 1, nullptr, L"Invalid License File for language 1033 : Lic_en.rtf"},
-        {L"[LicenseFiles]\r\n1031=x.txt\r\n", 1033, 1, nullptr, L"License File for language 1033 not found."},
-        {L"[SecurityLicenseFiles]\r\n1041=SEC_JA.TXT\r\n[LicenseFiles]\r\n1041=Lic_ja.pdf\r\n", 1041, 2,
-         L"SEC_JA.TXT", L"Security License File for language 1041 : SEC_JA.TXT"},
-        {L"[LicenseFiles]\r\n1041=Lic_ja.rtf\r\n", 1041, 2, nullptr, L"Security License File for language 1041 not found."},
-        {L"[LicenseFiles]\r\n1041=LicDir.txt\r\n", 1041, 1, nullptr, L"Invalid License File for language 1041 : LicDir.txt"},
-        {L"[LicenseFiles]\r\n1041=*.rtf\r\n", 1041, 1, nullptr, L"Invalid License File for language 1041 : *.rtf"},
-        {L"[LicenseFiles]\r\n1041=missing.txt\r\n", 1041, 1, nullptr, L"Invalid License File for language 1041 : missing.txt"},
+        {.settings = L"[LicenseFiles]\r\n1041=Lic_ja.rtf\r\n", .language = 1041, .kind = 1, .expected = L"Lic_ja.rtf",
+         .line = L"License File for language 1041 : Lic_ja.rtf"},
+        {.settings = L"[LicenseFiles]\r\n1041=Lic_ja.pdf\r\n1033=Lic_en.rtf\r\n", .language = 1041, .kind = 1,
+         .expected = nullptr, .line = L"Invalid License File for language 1041 : Lic_ja.pdf"},
+        {.settings = L"[LicenseFiles]\r\n1033=Lic_en.rtf\r\n", .language = 1041, .kind = 1, .expected = L"Lic_en.rtf",
+         .line = L"English file taken as default."},
+        {.settings = L"[LicenseFiles]\r\n1033=Lic_en.rtf\r\n", .language = 1033, .kind = 1, .expected = nullptr,
+         .line = L"Invalid License File for language 1033 : Lic_en.rtf"},
+        {.settings = L"[LicenseFiles]\r\n1031=x.txt\r\n", .language = 1033, .kind = 1, .expected = nullptr,
+         .line = L"License File for language 1033 not found."},
+        {.settings = L"[SecurityLicenseFiles]\r\n1041=SEC_JA.TXT\r\n[LicenseFiles]\r\n1041=Lic_ja.pdf\r\n",
+         .language = 1041, .kind = 2, .expected = L"SEC_JA.TXT",
+         .line = L"Security License File for language 1041 : SEC_JA.TXT"},
+        {.settings = L"[LicenseFiles]\r\n1041=Lic_ja.rtf\r\n", .language = 1041, .kind = 2, .expected = nullptr,
+         .line = L"Security License File for language 1041 not found."},
+        {.settings = L"[LicenseFiles]\r\n1041=LicDir.txt\r\n", .language = 1041, .kind = 1, .expected = nullptr,
+         .line = L"Invalid License File for language 1041 : LicDir.txt"},
+        {.settings = L"[LicenseFiles]\r\n1041=*.rtf\r\n", .language = 1041, .kind = 1, .expected = nullptr,
+         .line = L"Invalid License File for language 1041 : *.rtf"},
+        {.settings = L"[LicenseFiles]\r\n1041=missing.txt\r\n", .language = 1041, .kind = 1, .expected = nullptr,
+         .line = L"Invalid License File for language 1041 : missing.txt"},
     };
     for (const auto& c : cases) {
         Settings(c.settings);

@@ -31,6 +31,10 @@ TEST(TextCase, SystemTableFoldsEveryAlphabetAsciiRuleOnlyAToZ) {
     }
     EXPECT_EQ(zel::ToLower(L"AB\u00c9\u0394"), L"ab\u00e9\u03b4");
     EXPECT_EQ(zel::ToUpper(L"ab\u00e9\u03b4"), L"AB\u00c9\u0394");
+    // The ASCII lower case agrees with the ASCII comparison: equal keys, equal lower case.
+    EXPECT_EQ(zel::ToLowerAscii(L"WebCab\u00c9Z[@"), L"webcab\u00c9z[@");
+    for (const auto& c : cases)
+        EXPECT_EQ(zel::ToLowerAscii(c.a) == zel::ToLowerAscii(c.b), c.ascii) << Narrow(c.a) << " / " << Narrow(c.b);
 }
 
 TEST(TextCase, StartsWithNoCaseAsciiNeedsTheWholePrefix) {

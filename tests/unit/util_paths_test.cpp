@@ -445,13 +445,13 @@ TEST(SplitText, HeadHoldsTheLastToken) {
         std::vector<std::wstring> list;  // head first
     };
     const Case cases[] = {
-        {L" a ; ;b ", L';', {L"b", L"a"}},
-        {L"a;b;c", L';', {L"c", L"b", L"a"}},
-        {L"C:\\Program Files\\Pkg\\", L'\\', {L"Pkg", L"Program Files", L"C:"}},
-        {L"a  b\tc", L' ', {L"b\tc", L"a"}},
-        {L"x", L',', {L"x"}},
-        {L"", L';', {}},
-        {L";; ;", L';', {}},
+        {.text = L" a ; ;b ", .delimiter = L';', .list = {L"b", L"a"}},
+        {.text = L"a;b;c", .delimiter = L';', .list = {L"c", L"b", L"a"}},
+        {.text = L"C:\\Program Files\\Pkg\\", .delimiter = L'\\', .list = {L"Pkg", L"Program Files", L"C:"}},
+        {.text = L"a  b\tc", .delimiter = L' ', .list = {L"b\tc", L"a"}},
+        {.text = L"x", .delimiter = L',', .list = {L"x"}},
+        {.text = L"", .delimiter = L';', .list = {}},
+        {.text = L";; ;", .delimiter = L';', .list = {}},
     };
     for (const auto& c : cases) {
         StringList list;
@@ -531,8 +531,12 @@ TEST(GetExtensionAndBaseName, Table) {
         const wchar_t *name, *extension, *base;
     };
     const Case cases[] = {
-        {L"a.log", L"log", L"a"},           {L"a.lg", L"", L""},          {L"Setup.part.001", L"001", L"Setup.part"},
-        {L"noextension", L"", L""},         {L"abcd.", L"", L"abcd"},     {L"", L"", L""},
+        {.name = L"a.log", .extension = L"log", .base = L"a"},
+        {.name = L"a.lg", .extension = L"", .base = L""},
+        {.name = L"Setup.part.001", .extension = L"001", .base = L"Setup.part"},
+        {.name = L"noextension", .extension = L"", .base = L""},
+        {.name = L"abcd.", .extension = L"", .base = L"abcd"},
+        {.name = L"", .extension = L"", .base = L""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Narrow(CUtilPaths::GetExtension(c.name)), Narrow(c.extension)) << Narrow(c.name);
@@ -556,17 +560,17 @@ TEST(TextToNumber, Table) {
         int64_t n64;
     };
     const Case cases[] = {
-        {L"42", 42, 42, 42},
-        {L"  \t-7x", -7, -7, -7},
-        {L"+12", 12, 12, 12},
-        {L"abc", 0, 0, 0},
-        {L"", 0, 0, 0},
-        {L"- 5", 0, 0, 0},
-        {L"65537", 65537, 1, 65537},
-        {L"70000", 70000, 4464, 70000},
-        {L"9000000000", INT32_MAX, -1, 9000000000LL},
-        {L"-9000000000", INT32_MIN, 0, -9000000000LL},
-        {L"99999999999999999999", INT32_MAX, -1, INT64_MAX},
+        {.text = L"42", .n32 = 42, .n16 = 42, .n64 = 42},
+        {.text = L"  \t-7x", .n32 = -7, .n16 = -7, .n64 = -7},
+        {.text = L"+12", .n32 = 12, .n16 = 12, .n64 = 12},
+        {.text = L"abc", .n32 = 0, .n16 = 0, .n64 = 0},
+        {.text = L"", .n32 = 0, .n16 = 0, .n64 = 0},
+        {.text = L"- 5", .n32 = 0, .n16 = 0, .n64 = 0},
+        {.text = L"65537", .n32 = 65537, .n16 = 1, .n64 = 65537},
+        {.text = L"70000", .n32 = 70000, .n16 = 4464, .n64 = 70000},
+        {.text = L"9000000000", .n32 = INT32_MAX, .n16 = -1, .n64 = 9000000000LL},
+        {.text = L"-9000000000", .n32 = INT32_MIN, .n16 = 0, .n64 = -9000000000LL},
+        {.text = L"99999999999999999999", .n32 = INT32_MAX, .n16 = -1, .n64 = INT64_MAX},
     };
     for (const auto& c : cases) {
         int32_t n32 = 1;

@@ -8,17 +8,15 @@ namespace zelpack {
 
 bool ReadWholeFile(const std::filesystem::path& path, Bytes& out, std::string& error) {
     out.clear();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    UniqueFile f(std::fopen(path.c_str(), "rb"));
     if (!f) {
         error = "cannot open " + PathText(path) + ": " + std::strerror(errno);
         return false;
     }
     uint8_t chunk[1 << 16];
     size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.insert(out.end(), chunk, chunk + got);
-    bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
+    while ((got = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) out.insert(out.end(), chunk, chunk + got);
+    if (std::ferror(f.get()) != 0) {
         error = "cannot read " + PathText(path);
         return false;
     }

@@ -4,15 +4,10 @@
 #include <sys/stat.h>
 
 #include "ByteIo.h"
+#include "SettingsText.h"
 
 namespace zelpack {
 namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return s;
-}
 
 bool IsAscii(const std::string& s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return (unsigned char)c < 0x80; });
@@ -29,7 +24,7 @@ std::string CheckWindowsName(const std::string& name) {
             return "'" + name + "' holds a character Windows does not allow in file names";
     }
     if (name.back() == '.' || name.back() == ' ') return "'" + name + "' ends in a point or blank, which Windows drops";
-    std::string base = Upper(name.substr(0, name.find('.')));
+    std::string base = ToUpperAscii(name.substr(0, name.find('.')));
     static const char* reserved[] = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5",
                                      "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4",
                                      "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
@@ -86,8 +81,8 @@ bool ScanContent(const std::filesystem::path& root, std::vector<CabEntry>& entri
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.parts < b.parts; });
     for (size_t i = 1; i < found.size(); ++i) {
         std::string a, b;
-        for (const auto& p : found[i - 1].parts) a.append(1, '\\').append(Upper(p));
-        for (const auto& p : found[i].parts) b.append(1, '\\').append(Upper(p));
+        for (const auto& p : found[i - 1].parts) a.append(1, '\\').append(ToUpperAscii(p));
+        for (const auto& p : found[i].parts) b.append(1, '\\').append(ToUpperAscii(p));
         if (a == b) {
             error = "content holds two names that Windows sees as one: " + PathText(found[i - 1].path) + " and " +
                     PathText(found[i].path);

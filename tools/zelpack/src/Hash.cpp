@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ByteIo.h"
+
 namespace zelpack {
 namespace {
 
@@ -144,15 +146,13 @@ std::string ToHex(const uint8_t* data, size_t size) {
 namespace zelpack {
 
 std::string Sha1OfFile(const std::filesystem::path& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    UniqueFile f(std::fopen(path.c_str(), "rb"));
     if (!f) return {};
     Sha1 sha;
     uint8_t buffer[1 << 16];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) sha.Update(buffer, n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok ? ToHex(sha.Finish()) : std::string();
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) sha.Update(buffer, n);
+    return std::ferror(f.get()) ? std::string() : ToHex(sha.Finish());
 }
 
 }  // namespace zelpack

@@ -22,13 +22,7 @@
 namespace zelpack {
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
-
-bool IsSettingsFileName(const std::string& name) { return Lower(name) == Lower(kSettingsFileName); }
+bool IsSettingsFileName(const std::string& name) { return EqualsNoCase(name, kSettingsFileName); }
 
 // The package settings file first (the stub reads it before anything else),
 // then the others in byte order, so the result never depends on argument order.
@@ -43,7 +37,7 @@ void OrderSettingsRecords(std::vector<RecordSource>& records) {
 bool CheckUniqueNames(const std::vector<RecordSource>& records, std::string& error) {
     std::set<std::string> seen;
     for (const RecordSource& r : records) {
-        if (!seen.insert(Lower(r.name)).second) {
+        if (!seen.insert(ToLowerAscii(r.name)).second) {
             error = "two settings files are named '" + r.name + "' (names are compared without case on Windows)";
             return false;
         }
@@ -127,10 +121,9 @@ bool BuildFromFiles(const BuildOptions& options, const std::vector<std::string>&
         return false;
     }
     // Kept a warning, not an error: tests of the stub pack foreign cabinets on purpose.
-    if (std::FILE* f = std::fopen(cabinet.c_str(), "rb")) {
+    if (UniqueFile f{std::fopen(cabinet.c_str(), "rb")}) {
         char signature[4] = {};
-        size_t got = std::fread(signature, 1, 4, f);
-        std::fclose(f);
+        size_t got = std::fread(signature, 1, 4, f.get());
         if (got != 4 || std::string(signature, 4) != "TAVO")
             summary.warnings.push_back("cabinet " + PathText(cabinet) +
                                        " does not begin with \"TAVO\"; the stub will refuse to extract it");
@@ -292,7 +285,7 @@ void CheckReferences(const FolderInput& in, std::vector<std::string>& warnings, 
     CheckLanguageFiles(in, warnings);
     CheckContentPaths(in, warnings, errors);
     std::set<std::string> stored;
-    for (const CabEntry& e : in.entries) stored.insert(Lower(e.storedName));
+    for (const CabEntry& e : in.entries) stored.insert(ToLowerAscii(e.storedName));
     std::vector<std::string> launches;
     if (s.Get("Runtime", "Multilaunch").value_or("") == "1") {
         for (int n = 1;; ++n) {
@@ -306,7 +299,7 @@ void CheckReferences(const FolderInput& in, std::vector<std::string>& warnings, 
     for (std::string path : launches) {
         std::string name = path;
         if (name.empty() || name[0] != '\\') name = "\\" + name;
-        if (!stored.count(Lower(name)))
+        if (!stored.count(ToLowerAscii(name)))
             errors.push_back("[Runtime] AutoLaunch names " + path + ", which is not under content/");
     }
 }
@@ -520,13 +513,11 @@ void RemoveStaleParts(const OutputPlan& o, const PartPlan& parts, size_t count, 
             std::stoul(number) <= count || !e.is_regular_file())
             continue;
         char signature[4] = {};
-        if (std::FILE* f = std::fopen(e.path().c_str(), "rb")) {
-            size_t got = std::fread(signature, 1, 4, f);
-            std::fclose(f);
-            if (got == 4 && std::string(signature, 4) == "TAVO" && std::filesystem::remove(e.path(), ec)) {
-                summary.removedParts.push_back(name);
-                continue;
-            }
+        size_t got = 0;
+        if (UniqueFile f{std::fopen(e.path().c_str(), "rb")}) got = std::fread(signature, 1, 4, f.get());
+        if (got == 4 && std::string(signature, 4) == "TAVO" && std::filesystem::remove(e.path(), ec)) {
+            summary.removedParts.push_back(name);
+            continue;
         }
         summary.warnings.push_back(name + " beside the package is not one of its parts and was left alone");
     }

@@ -13,16 +13,6 @@ namespace {
 constexpr size_t kMaxValueChars = 1023;   // string reads use a 1024-character buffer
 constexpr size_t kWholeSectionChars = 2000;  // sections read whole are cut here
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = char(std::tolower((unsigned char)c));
-    return s;
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = char(std::toupper((unsigned char)c));
-    return s;
-}
-
 bool AllDigits(const std::string& s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -146,7 +136,7 @@ void CheckStructure(const SettingsText& settings, std::vector<Finding>& out) {
             continue;
         }
         if (l.kind == SettingsLine::kSection) {
-            current = Lower(l.section);
+            current = ToLowerAscii(l.section);
             auto [it, fresh] = seenSections.emplace(current, l.number);
             repeated = !fresh;
             if (repeated) {
@@ -168,7 +158,7 @@ void CheckStructure(const SettingsText& settings, std::vector<Finding>& out) {
         const SectionRule* rule = RuleFor(l.section);
         if (!rule) continue;
         std::string where = Line(l.number) + "[" + l.section + "] " + l.key;
-        auto [it, fresh] = seenKeys[current].emplace(Lower(l.key), l.number);
+        auto [it, fresh] = seenKeys[current].emplace(ToLowerAscii(l.key), l.number);
         if (!fresh) {
             out.push_back({false, where + " appears again (first at line " + std::to_string(it->second) +
                                       "); the stub reads only the first"});
@@ -219,7 +209,7 @@ void CheckExpression(const SettingsText& s, const std::string& expression, std::
         out.push_back({true, "[Conditions] Action1Condition has unequal numbers of ( and )" + never});
     if (expression.find('\t') != std::string::npos)
         out.push_back({true, "[Conditions] Action1Condition holds a tab; only blanks may separate words" + never});
-    std::string upper = Upper(expression), word;
+    std::string upper = ToUpperAscii(expression), word;
     std::set<std::string> unknown, named;
     auto endWord = [&]() {
         std::string letters;
@@ -282,7 +272,7 @@ void CheckConditions(const SettingsText& s, std::vector<Finding>& out,
     }
     for (const auto& [key, value] : s.Keys("Conditions")) {
         if (!Numbered(key, "Condition") || value.empty()) continue;
-        if (!referenced.count(Lower(key))) {
+        if (!referenced.count(ToLowerAscii(key))) {
             out.push_back({false, "[Conditions] " + key + " is defined but " +
                                       (expression.empty() ? std::string("there is no Action1Condition")
                                                           : "Action1Condition does not use it") +
@@ -389,7 +379,7 @@ void CheckOsAllowed(const SettingsText& s, std::vector<Finding>& out) {
     for (const std::string& entry : SplitList(allowed)) {
         std::string where = "[OS] OSAllowed entry " + entry;
         bool plus = entry.back() == '+';
-        std::string base = Lower(entry);
+        std::string base = ToLowerAscii(entry);
         base.erase(std::remove(base.begin(), base.end(), '+'), base.end());
         const SystemName* known = nullptr;
         for (const SystemName& n : ReportedNames())
@@ -473,7 +463,7 @@ std::string NearestName(const std::string& name, const std::vector<std::string>&
     std::string best;
     size_t bestDistance = 3;
     for (const std::string& k : known) {
-        size_t d = EditDistance(Lower(name), Lower(k));
+        size_t d = EditDistance(ToLowerAscii(name), ToLowerAscii(k));
         if (d < bestDistance && d * 3 <= std::max(name.size(), k.size())) {
             best = k;
             bestDistance = d;

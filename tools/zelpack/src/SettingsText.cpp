@@ -40,15 +40,18 @@ std::string Trim(const std::string& s) {
     return s.substr(a, b - a + 1);
 }
 
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
+bool EqualsNoCase(const std::string& a, const std::string& b) { return ToLowerAscii(a) == ToLowerAscii(b); }
+
+std::string ToLowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+std::string ToUpperAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return s;
 }
 
 bool SettingsText::Parse(const Bytes& raw, SettingsText& out, std::string& error) {

@@ -48,6 +48,9 @@ private:
 };
 
 std::string Trim(const std::string& s);
+// The stub's settings reads fold the case of A-Z only; so do these.
 bool EqualsNoCase(const std::string& a, const std::string& b);
+std::string ToLowerAscii(std::string s);
+std::string ToUpperAscii(std::string s);
 
 }  // namespace zelpack

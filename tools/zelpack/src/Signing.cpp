@@ -25,12 +25,11 @@ int MakeTempFile(const char* stem, std::string& name) {
 }
 
 bool ReadRange(const std::filesystem::path& file, uint64_t offset, uint64_t size, Bytes& out) {
-    std::FILE* f = std::fopen(file.c_str(), "rb");
+    UniqueFile f(std::fopen(file.c_str(), "rb"));
     if (!f) return false;
     out.resize(size_t(size));
-    bool ok = fseeko(f, off_t(offset), SEEK_SET) == 0 && std::fread(out.data(), 1, out.size(), f) == out.size();
-    std::fclose(f);
-    return ok;
+    return fseeko(f.get(), off_t(offset), SEEK_SET) == 0 &&
+           std::fread(out.data(), 1, out.size(), f.get()) == out.size();
 }
 
 }  // namespace
