@@ -322,9 +322,11 @@ CLicensePage::CLicensePage() : CTavoPage(IDD_LICENSE_PAGE, WizardPage::License, 
     (void)richEdit;
 }
 
+// Asked while the page becomes current, when the platform still reports the
+// page before it as the current one: the page's own place counts.
 bool CLicensePage::IsFirst() const {
     const CTavoSheet& sheet = TavoSheet();
-    return IsStartPage() || (sheet.RequirementsPassed != 0 && sheet.GetActiveIndex() == 1);
+    return IsStartPage() || (sheet.RequirementsPassed != 0 && sheet.PageIndex(this) == 1);
 }
 
 BOOL CLicensePage::OnInitDialog() {
@@ -549,7 +551,9 @@ void CLicensePage::OnItemChanged(const NMLISTVIEW& change) {
         LoadDocument(currentDocument_);
     else
         ClearViewer();
+    // Showing Next shows Back too, which the first page never has.
     TavoSheet().ShowButtons(L"NEXT", 1);
+    if (IsFirst()) TavoSheet().ShowButtons(L"BACK", 0);
     HWND viewer = ::GetDlgItem(Handle(), 1039);
     ::SendMessageW(viewer, WM_VSCROLL, SB_TOP, 0);
     RepaintUnderPage();

@@ -406,6 +406,7 @@ def test_license_page_with_both_documents(tmp_path, robot, run, target):
     robot.click(LIC_LIST)
     robot.key("END")
     assert robot.wait_text(LIC_NAME, "Confirmation of the security information")
+    assert not robot.is_visible(BACK)
     robot.wait_until(lambda: viewer_text(robot).strip("\n") == TXT.decode("cp1252").replace("\r\n", "\n").strip("\n"),
                      what="the TXT document")
     robot.screenshot("license-text-document")
