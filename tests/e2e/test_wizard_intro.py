@@ -10,7 +10,7 @@ import pytest
 
 from conftest import HELPERS, collect_result, working_folders, zelpack_build
 from quiet_support import CAPTION, finish_stub, linux_path, settings, start_stub, tree
-from test_wizard import end_stub
+from test_wizard import IDOK, PASSWORD_EDIT, end_stub, password_dialog
 
 TARGET = r"C:\zelintro\target"
 FILES = {"a.txt": b"alpha\r\n", "sub/b.txt": b"beta\r\n"}
@@ -508,6 +508,10 @@ def test_the_pages_in_german(tmp_path, robot, run, not_ready, target):
     assert [i["text"] for i in robot.list_items(LIC_LIST)] == [GERMAN[304], GERMAN[305]]
     assert robot.text(LIC_CAPTION) == GERMAN[300]
     robot.screenshot("license-german")
+    robot.click(BACK)
+    robot.wait_control(RADIOS[0])
+    robot.click(NEXT)
+    robot.wait_control(LIC_BOX)
     robot.click(LIC_BOX)
     robot.click(SEC_BOX)
     robot.wait_until(lambda: robot.is_enabled(NEXT), what="Next enabled")
@@ -539,3 +543,35 @@ def test_license_labels_of_other_languages_come_from_their_file(tmp_path, robot,
     robot.screenshot("license-russian")
     r.cancel()
     assert r.finish().exit_code == 6
+
+
+# ---- the password question -----------------------------------------------
+
+@pytest.mark.parametrize("first", ["license", "language"])
+def test_the_first_page_asks_for_the_password(tmp_path, robot, run, first):
+    if first == "license":
+        sections = (dialogs(WelcomeDialog=0, LicenseDialog=1), languages(1033))
+    else:
+        sections = (dialogs(WelcomeDialog=0, LanguageDialog=1), languages(1033, 1031))
+    folder = tmp_path / "pkg"
+    (folder / "content").mkdir(parents=True)
+    (folder / "Properties_Tavo.ini").write_text(settings(TARGET, *sections), encoding="utf-8")
+    (folder / "content" / "a.txt").write_bytes(FILES["a.txt"])
+    exe = zelpack_build(folder, linux_path(TARGET).parent / "package" / "Setup.exe", "--password", "s3cret")
+    r = run(exe)
+    if first == "language":
+        # The language page asks when it is left.
+        robot.wait_control(RADIOS[0])
+        robot.click(NEXT)
+    dialog = password_dialog(robot, r.sheet)
+    robot.use(dialog)
+    robot.wait_control(PASSWORD_EDIT)
+    robot.type(PASSWORD_EDIT, "s3cret")
+    robot.click(IDOK)
+    robot.wait_gone()
+    robot.use(r.sheet)
+    if first == "license":
+        robot.wait_until(lambda: robot.is_enabled(NEXT), what="Next enabled")
+        robot.click(NEXT)
+    robot.wait_control(FINISH, timeout=60)
+    assert r.finish().exit_code == 0
