@@ -446,45 +446,52 @@ void CLicensePage::BuildDocumentList() {
     ListView_SetSelectionMark(list, 0);
 }
 
+namespace {
+// The lines of a UTF-16LE text file, each without its line feed; false when
+// the file cannot be read.
+bool ReadUtf16Lines(const std::wstring& path, std::vector<std::wstring>& lines) {
+    zel::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file.valid() || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxLabelFileBytes) return false;
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size()))
+        return false;
+    std::wstring text(bytes.size() / 2, L'\0');
+    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+    if (!text.empty() && text.front() == 0xFEFF) text.erase(0, 1);
+    for (size_t from = 0; from <= text.size();) {
+        size_t end = text.find(L'\n', from);
+        if (end == std::wstring::npos) end = text.size();
+        lines.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return true;
+}
+
+// The list label of a document for a language outside the six with loaded
+// texts: straight from that language's file, without a fallback.
+std::wstring LabelFromLanguageFile(int language, int stringId) {
+    const std::wstring path = FormatText(L"%s\\Default%d.ulf", theInitializer.GetWorkingFolder().c_str(), language);
+    if (path.size() >= 256 || !zel::IsFile(path)) {
+        theLog.LogMessage(11, L"Licesne", L"%s", L"Licesne string not found");
+        return std::wstring();
+    }
+    std::vector<std::wstring> lines;
+    if (!ReadUtf16Lines(path, lines)) {
+        theLog.LogUnnamed(1, L"%s", L"Licesne");
+        return std::wstring();
+    }
+    return LicenseLabelFromLines(lines, stringId);
+}
+}  // namespace
+
 void CLicensePage::AddDocumentItem(int position, int stringId) {
     const int language = theInitializer.GetSetupLanguage();
-    std::wstring label;
-    if (LabelsFromLanguageStrings(language)) {
-        label = GetLangString(stringId);
-    } else {
-        const std::wstring path = FormatText(L"%s\\Default%d.ulf", theInitializer.GetWorkingFolder().c_str(), language);
-        if (path.size() >= 256 || !zel::IsFile(path)) {
-            theLog.LogMessage(11, L"Licesne", L"%s", L"Licesne string not found");
-        } else {
-            zel::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-            LARGE_INTEGER size = {};
-            std::string bytes;
-            bool read = file.valid() && ::GetFileSizeEx(file.get(), &size) && size.QuadPart <= kMaxLabelFileBytes;
-            if (read) {
-                bytes.resize(static_cast<size_t>(size.QuadPart));
-                DWORD got = 0;
-                read = bytes.empty() || (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got,
-                                                    nullptr) &&
-                                         got == bytes.size());
-            }
-            if (!read) {
-                theLog.LogUnnamed(1, L"%s", L"Licesne");
-            } else {
-                std::wstring text(bytes.size() / 2, L'\0');
-                std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
-                if (!text.empty() && text.front() == 0xFEFF) text.erase(0, 1);
-                std::vector<std::wstring> lines;
-                for (size_t from = 0; from <= text.size();) {
-                    size_t end = text.find(L'\n', from);
-                    if (end == std::wstring::npos) end = text.size();
-                    lines.push_back(text.substr(from, end - from));
-                    from = end + 1;
-                }
-                label = LicenseLabelFromLines(lines, stringId);
-            }
-        }
-    }
+    std::wstring label =
+        LabelsFromLanguageStrings(language) ? GetLangString(stringId) : LabelFromLanguageFile(language, stringId);
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = position;

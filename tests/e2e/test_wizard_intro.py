@@ -106,16 +106,23 @@ def target():
 
 @pytest.fixture
 def not_ready(wine):
-    """The registry value the package's condition asks for is missing."""
-    try:
-        wine.reg("delete", REG_KEY, "/f")
-    except subprocess.CalledProcessError:
-        pass
-    yield lambda: wine.reg("add", REG_KEY, "/v", "Ready", "/d", "1", "/f")
-    try:
-        wine.reg("delete", REG_KEY, "/f")
-    except subprocess.CalledProcessError:
-        pass
+    """The registry value the package's condition asks for is missing. Asked
+    for before the robot: a registry change waits for the Wine session to end.
+    Both registry views: a 32-bit stub reads its own."""
+    def delete():
+        for view in ("/reg:32", "/reg:64"):
+            try:
+                wine.reg("delete", REG_KEY, "/f", view)
+            except subprocess.CalledProcessError:
+                pass
+
+    def fix():
+        for view in ("/reg:32", "/reg:64"):
+            wine.reg("add", REG_KEY, "/v", "Ready", "/d", "1", "/f", view)
+
+    delete()
+    yield fix
+    delete()
 
 
 class Run:
@@ -241,24 +248,32 @@ def test_twelve_languages_show_ten_radios(tmp_path, robot, run):
 def test_bad_language_input_leaves_the_page_usable(tmp_path, robot, run):
     broken = ulf(["[FileInfo]", "ID=1031", "LangName=Deutsch", "[Texts]", "no equals sign here", "=no id",
                   "abc=not a number", f"208={GERMAN[208]}", "111", f"112={GERMAN[112]}"]) + b"\x00"
-    exe = package(tmp_path, dialogs(WelcomeDialog=0, LanguageDialog=1), languages("1033", "abc", "", "0", "1031",
-                                                                                 "10x31"),
-                  top={"Defaultx.ulf": RADIO_CAPTIONS, "Default1031.ulf": broken})
+    # A French file that says it is German: not loaded, English instead.
+    wrong = language_file(1031, "Français", {208: "Choisissez la langue :", 111: "&Suivant >"})
+    exe = package(tmp_path, dialogs(WelcomeDialog=0, LanguageDialog=1),
+                  languages("1033", "abc", "", "0", "1031", "10x31", "1036"),
+                  top={"Defaultx.ulf": ulf(["[RADIOBUTTONSTRING]", "1033=&English", "1031=&Deutsch", "1036=&Français"]),
+                       "Default1031.ulf": broken, "Default1036.ulf": wrong})
     r = run(exe)
     robot.wait_control(RADIOS[0])
-    assert [c["text"] for c in visible_radios(robot)] == ["&Deutsch", "&English"]
-    robot.click(1006)
+    assert [c["text"] for c in visible_radios(robot)] == ["&Français", "&Deutsch", "&English"]
+    robot.click(1007)
     assert robot.wait_text(LANGUAGE_HEADING, GERMAN[208])
     robot.wait_until(lambda: robot.text(CANCEL) == GERMAN[112], what="the German Cancel caption")
     # A line without "=" defines string 0, never a caption it lacks.
     assert robot.text(NEXT) == "&Next >"
     robot.screenshot("broken-language-file")
+    robot.click(1006)
+    assert robot.wait_text(LANGUAGE_HEADING, "Please choose the setup language:")
+    robot.wait_until(lambda: r.shows(ENGLISH_CAPTIONS), what="the English captions")
     robot.click(NEXT)
     robot.wait_control(FINISH, timeout=60)
+    assert robot.wait_text(FINISH_TEXT, f"Extraction successful for {CAPTION}.")
     result = r.finish()
     assert result.exit_code == 0
     for entry in ("abc", "0", "10x31"):
         assert result.has_line(f"Invalid language in SetupLanguages : {entry}", "DisplayRadioButtons")
+    assert result.has_line("The language file for 1036 is not for that language", "Language Selected")
 
 
 # ---- welcome page --------------------------------------------------------
@@ -293,7 +308,7 @@ def condition_checks():
                and l.message.startswith("Operator : "))
 
 
-def test_retry_keeps_the_page_until_the_requirement_is_met(tmp_path, robot, run, not_ready, target):
+def test_retry_keeps_the_page_until_the_requirement_is_met(tmp_path, not_ready, robot, run, target):
     exe = package(tmp_path, dialogs(WelcomeDialog=0, LicenseDialog=1), languages(1033), REQUIREMENT,
                   "[SecurityLicenseFiles]\n1033=Security.txt\n", top={"Security.txt": TXT})
     r = run(exe)
@@ -329,7 +344,7 @@ def test_retry_keeps_the_page_until_the_requirement_is_met(tmp_path, robot, run,
     assert tree(target) == {name: data for name, data in FILES.items()}
 
 
-def test_cancel_on_the_requirements_page_ends_with_5(tmp_path, robot, run, not_ready, target):
+def test_cancel_on_the_requirements_page_ends_with_5(tmp_path, not_ready, robot, run, target):
     exe = package(tmp_path, dialogs(WelcomeDialog=0), languages(1033), REQUIREMENT)
     r = run(exe)
     assert robot.wait_text(REQ_TEXT, f"{NEEDS_READY}\n{NOT_READY}\n")
@@ -343,7 +358,7 @@ def test_cancel_on_the_requirements_page_ends_with_5(tmp_path, robot, run, not_r
     assert not target.exists()
 
 
-def test_a_huge_requirement_message_is_cut(tmp_path, robot, run, not_ready):
+def test_a_huge_requirement_message_is_cut(tmp_path, not_ready, robot, run):
     huge = "Requirement " + "x" * (100 * 1024)
     condition = REQUIREMENT.replace(f"NeedsReady={NEEDS_READY}", f"NeedsReady={huge}")
     exe = package(tmp_path, dialogs(WelcomeDialog=0), languages(1033), condition)
@@ -484,7 +499,7 @@ def test_a_license_document_that_cannot_be_opened(wine, tmp_path, robot, run):
 
 # ---- the pages in German -------------------------------------------------
 
-def test_the_pages_in_german(tmp_path, robot, run, not_ready, target):
+def test_the_pages_in_german(tmp_path, not_ready, robot, run, target):
     exe = package(tmp_path, dialogs(WelcomeDialog=0, LanguageDialog=1, LicenseDialog=1),
                   languages(1033, 1031), REQUIREMENT,
                   "[LicenseFiles]\n1031=Lizenz.rtf\n\n[SecurityLicenseFiles]\n1031=Sicherheit.txt\n",
