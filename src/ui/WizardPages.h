@@ -4,10 +4,15 @@
 
 #include "framework/Handles.h"
 #include "framework/PropertySheet.h"
+#include "platform/StringList.h"
+#include "ui/BannerImage.h"
 #include "ui/FitText.h"
 #include "ui/ProgressCounter.h"
 #include "ui/WizardLogic.h"
 
+#include <richedit.h>
+
+#include <map>
 #include <string>
 
 class CTavoSheet;
@@ -65,8 +70,17 @@ public:
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
 
+protected:
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+
 private:
+    void DisplayRadioButtons();
+    void SetSelectedUserLang();
+    void OnRadioClicked();
     void SetHeading();
+
+    StringList languages_;
+    std::map<int, int> radioLanguages_;
 };
 
 class CWelcomePage : public CTavoPage {
@@ -76,8 +90,14 @@ public:
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
 
+protected:
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
 private:
     void Activate();
+    void LoadWelcomePicture();
+
+    zel::CBannerImage picture_;
 };
 
 class CConditionCheck : public CTavoPage {
@@ -86,6 +106,8 @@ public:
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
+    // The messages of the unmet conditions in the selected language.
+    static std::wstring GetConditionMessage();
 
 private:
     void SetTexts();
@@ -93,18 +115,33 @@ private:
 
 class CLicensePage : public CTavoPage {
 public:
-    CLicensePage() : CTavoPage(IDD_LICENSE_PAGE, WizardPage::License, true, true) {}
+    CLicensePage();
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
 
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    bool IsFirst() const;
+    void SetupDocumentList();
+    void BuildDocumentList();
+    void AddDocumentItem(int position, int stringId);
+    void SetItemImage(int item, int image);
+    void LoadDocument(const std::wstring& path);
+    void ClearViewer();
+    void OnItemChanged(const NMLISTVIEW& change);
+    void OnBoxClicked(int id);
     void UpdateAcceptance();
+    void SetFittedString(int controlId, int stringId);
 
     std::wstring licenseFile_;
     std::wstring securityFile_;
+    std::wstring currentDocument_;
+    int licenseItem_ = -1;
+    int securityItem_ = -1;
+    CHARFORMAT2W defaultFormat_ = {};
 };
 
 class CDirChangePage : public CTavoPage {

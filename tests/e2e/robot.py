@@ -197,6 +197,10 @@ class Robot:
         """A progress bar's {"pos", "low", "high"}."""
         return self.call("progress", self._hwnd(window), id)
 
+    def list_items(self, id, window=None):
+        """A list view's items: [{"text", "image", "selected"}, ...]."""
+        return self.call("list-items", self._hwnd(window), id)
+
     # --- input -----------------------------------------------------------
 
     def click(self, id, window=None):

@@ -445,6 +445,42 @@ std::string ProgressJson(HWND bar) {
            ",\"high\":" + Number(static_cast<int>(high)) + "}";
 }
 
+// A list view's items: text, image and selection. The list lives in
+// another process, so its item records are exchanged through memory there.
+std::string ListItemsJson(HWND list) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(list, &process);
+    HANDLE target = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
+    if (target == nullptr) throw Failure{"cannot open the list's process"};
+    constexpr int kTextChars = 512;
+    const SIZE_T size = sizeof(LVITEMW) + kTextChars * sizeof(wchar_t);
+    auto* remote = static_cast<char*>(::VirtualAllocEx(target, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+    std::string json;
+    DWORD_PTR count = 0;
+    ::SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count);
+    for (int i = 0; remote != nullptr && i < static_cast<int>(count); ++i) {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
+        item.iItem = i;
+        item.stateMask = LVIS_SELECTED;
+        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+        item.cchTextMax = kTextChars;
+        SIZE_T moved = 0;
+        ::WriteProcessMemory(target, remote, &item, sizeof(item), &moved);
+        DWORD_PTR done = 0;
+        ::SendMessageTimeoutW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 2000, &done);
+        std::wstring text(kTextChars, L'\0');
+        ::ReadProcessMemory(target, remote, &item, sizeof(item), &moved);
+        ::ReadProcessMemory(target, remote + sizeof(LVITEMW), text.data(), kTextChars * sizeof(wchar_t), &moved);
+        text.resize(std::wcslen(text.c_str()));
+        AppendItem(json, "{\"text\":" + Quote(text) + ",\"image\":" + Number(item.iImage) +
+                             ",\"selected\":" + Bool((item.state & LVIS_SELECTED) != 0) + "}");
+    }
+    if (remote != nullptr) ::VirtualFreeEx(target, remote, 0, MEM_RELEASE);
+    ::CloseHandle(target);
+    return "[" + json + "]";
+}
+
 // ---- commands -------------------------------------------------------------
 
 std::vector<std::wstring> Split(const std::wstring& line) {
@@ -476,6 +512,7 @@ std::vector<std::wstring> Split(const std::wstring& line) {
 //   box-button HWND BUTTON               press and release on the box's button, given by
 //                                        its caption without "&" or by its id
 //   progress HWND ID                     a progress bar's position and range
+//   list-items HWND ID                   a list view's items: text, image, selected
 //   post|send HWND MSG WPARAM LPARAM     a raw message (numbers only)
 //   sleep MS
 //   quit
@@ -565,6 +602,10 @@ std::string Dispatch(const std::vector<std::wstring>& f) {
     if (verb == L"progress") {
         need(2);
         return ProgressJson(Control(ParseHandle(f[1]), ParseInt(f[2])));
+    }
+    if (verb == L"list-items") {
+        need(2);
+        return ListItemsJson(Control(ParseHandle(f[1]), ParseInt(f[2])));
     }
     if (verb == L"post" || verb == L"send") {
         need(4);
