@@ -64,13 +64,19 @@ BOOL CAutoLaunchSilentPage::OnSetActive() {
 }
 
 LRESULT CAutoLaunchSilentPage::OnLaunchSetupFinish() {
+    // Stopping twice (the cancel, then the launch's own end) only lets go of
+    // the thread once; a repeated question must not leave the launch held.
     RunHost().ExtractionWorker().Stop();
+    RunHost().ExtractionWorker().Resume();
     if (LaunchReturned == 1) {
         ::PostMessageW(Handle(), WM_ZEL_GO_TO_FINISH, 0, 0);
     } else {
         theLog.LogMessage(8, L"OnLaunchSetupFinish", L"%s", L"Disabling the Cancel button");
         TavoSheet().SetCloseEnabled(0);
         TavoSheet().EnableButtons(L"CANCEL", 0);
+        // The greyed Cancel loses the focus; without a focus window the keys
+        // would arrive as system keys and Escape could no longer ask.
+        if (::GetFocus() == nullptr) ::SetFocus(TavoSheet().Handle());
         SetTexts(613);
     }
     return 1;
