@@ -4,8 +4,10 @@
 
 #include "core/Messages.h"
 #include "core/RunFlags.h"
+#include "framework/WinApp.h"
 #include "logging/LogFile.h"
 #include "logging/WorkerLog.h"
+#include "payload/Initializer.h"
 #include "ui/TavoSheet.h"
 #include "ui/WizardHost.h"
 
@@ -30,7 +32,15 @@ namespace {
 unsigned __stdcall LaunchSetupThread(void* wrapper) {
     auto* worker = static_cast<CWorkerThread*>(wrapper);
     theLog.LogMessage(8, L"LaunchSetupThread", L"%s", L"Started the Launch process");
-    if (CTavoSheet* sheet = RunningSheet()) sheet->RunLaunch();
+    // Nothing unwinds out of the thread: the page still hears of the end and
+    // the finish page reports a launch that did not complete.
+    try {
+        if (CTavoSheet* sheet = RunningSheet()) sheet->RunLaunch();
+    } catch (...) {
+        zel::ReportCurrentException(L"LaunchSetupThread");
+        theInitializer.SetFinishStatus(-4);
+        LaunchReturned = 1;
+    }
     HWND window = worker->Window();
     worker->Stop();
     if (window != nullptr) ::PostMessageW(window, WM_ZEL_LAUNCH_ENDED, 0, 0);
