@@ -9,7 +9,7 @@ import time
 
 import pytest
 
-from conftest import working_folders
+from conftest import LOG_FOLDER, working_folders
 from japanese_support import japanese_env, japanese_locale  # noqa: F401 (fixture)
 from launch_support import launch_package  # noqa: F401 (fixture)
 from quiet_support import CAPTION as QUIET_CAPTION
@@ -68,6 +68,8 @@ def running(wine):
         if env is None:
             proc = start_stub(wine, exe, *switches)
         else:
+            wine.settle()
+            shutil.rmtree(LOG_FOLDER, ignore_errors=True)
             proc = subprocess.Popen(wine.command(exe, *switches), env=dict(wine.env, **env),
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         started.append(proc)
