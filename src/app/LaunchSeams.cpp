@@ -5,6 +5,7 @@
 #include "launch/AutolaunchSequence.h"
 #include "logging/LogSetup.h"
 #include "platform/Util.h"
+#include "ui/TavoSheet.h"
 
 #include <string>
 
@@ -27,7 +28,7 @@ LaunchServices DefaultLaunchServices() {
     services.OsCheckResult = [] { return theApp.OsCheckResult; };
     services.LoadReturnCodeMessages = [](const std::wstring& key) { theApp.FinishTexts.LoadReturnCodeMessages(key); };
     services.SetFinishMessage = [](const std::wstring& key, int code) { theApp.FinishTexts.SetFinishMessage(key, code); };
-    // Seam: the wizard sheet's hooks once the wizard exists.
-    services.Sheet = nullptr;
+    // The wizard of this run, when there is one: the launch moves its pages.
+    services.Sheet = RunningSheet();
     return services;
 }

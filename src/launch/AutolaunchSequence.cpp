@@ -184,14 +184,21 @@ int CAutolaunchSequence::LaunchMultipleApplications(const StringList& setups, co
             continue;
         }
 
+        // The wizard's cancel question holds the launch between two setups;
+        // a cancel confirmed there starts no further setup.
+        ExtractionPause.WaitWhilePaused();
+        if (!services_.ContinueLaunch()) {
+            StopLaunch();
+            break;
+        }
+
         std::wstring errorText;
         LaunchReturned = 0;
         int code = services_.Launch(path, setupParameters, errorText, wait);
         LaunchReturned = 1;
 
         if (!services_.ContinueLaunch()) {
-            theLog.LogMessage(0, source, L"Launch process is stopped");
-            if (services_.Sheet != nullptr) services_.Sheet->LaunchFinished();
+            StopLaunch();
             break;
         }
         if (pageProgress) {
@@ -210,6 +217,11 @@ int CAutolaunchSequence::LaunchMultipleApplications(const StringList& setups, co
         services_.SetFinishMessage(key, code);
     }
     return result;
+}
+
+void CAutolaunchSequence::StopLaunch() {
+    theLog.LogMessage(0, L"LaunchMultipleApplications", L"Launch process is stopped");
+    if (services_.Sheet != nullptr) services_.Sheet->LaunchFinished();
 }
 
 int HandleLaunchSetup() {

@@ -81,6 +81,8 @@ private:
         return services_.Sheet != nullptr && services_.Sheet->InstallationPageExists();
     }
     void ShowSheet(bool show);
+    // A confirmed cancel ends the launch: the installation page takes over.
+    void StopLaunch();
     // False when the system check blocks the launch.
     bool CheckOperatingSystem();
 

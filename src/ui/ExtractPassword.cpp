@@ -12,6 +12,27 @@ constexpr wchar_t kLogSource[] = L"OnBnClickedOk";
 
 void ShowErrorBox(HWND, const std::wstring& text) { zel::AppMessageBox(text, MB_OK | MB_ICONERROR); }
 
+// Over the middle of the wizard, where the user is looking; kept on the
+// work area so that the edit can always be reached.
+void CentreOnOwner(HWND dialog) {
+    HWND owner = ::GetWindow(dialog, GW_OWNER);
+    RECT area = {};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT around = area;
+    if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &around);
+    RECT own = {};
+    ::GetWindowRect(dialog, &own);
+    const int width = own.right - own.left;
+    const int height = own.bottom - own.top;
+    int x = around.left + (around.right - around.left - width) / 2;
+    int y = around.top + (around.bottom - around.top - height) / 2;
+    if (x + width > area.right) x = area.right - width;
+    if (y + height > area.bottom) y = area.bottom - height;
+    if (x < area.left) x = area.left;
+    if (y < area.top) y = area.top;
+    ::SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 std::wstring EditText(HWND edit) {
     std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(edit)) + 1, L'\0');
     text.resize(static_cast<size_t>(::GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
@@ -38,6 +59,7 @@ BOOL CExtractPassword::OnInitDialog() {
     HWND edit = ::GetDlgItem(hwnd, IDC_PASSWORD_EDIT);
     ::SendMessageW(edit, EM_LIMITTEXT, kPasswordMaxLength, 0);
     ::EnableWindow(::GetDlgItem(hwnd, IDOK), FALSE);
+    CentreOnOwner(hwnd);
     ::SetFocus(edit);
     return FALSE;  // the focus is set
 }

@@ -14,10 +14,10 @@ PROBE_MSI = HELPERS / "launch_probe.msi"
 LAUNCH_ROOT = "zellaunch"
 
 
-def settings_text(runtime, sections="", os_allowed="Windows51+"):
+def settings_text(runtime, sections="", os_allowed="Windows51+", package_extra=""):
     """A package settings file; runtime holds the [Runtime] lines beyond ExtractPath.
     The setups start only on a system the package supports."""
-    return ("[Package]\nName=ZelLaunch\nNameDispl=Zel Launch\nVersionString=1.0\n"
+    return ("[Package]\nName=ZelLaunch\nNameDispl=Zel Launch\nVersionString=1.0\n" + package_extra +
             "[LogFiles]\nExtractLogFileName=ZelLaunch.log\n"
             "[OS]\nOSAllowed=" + os_allowed + "\n"
             "[Runtime]\nExtractPath={target}\n" + runtime + "\n" + sections)
@@ -68,13 +68,14 @@ def launch_package(wine, stage, make_package, tmp_path):
     "{target}" in the settings is the package's extraction folder."""
     made = []
 
-    def make(runtime, sections="", probes=("probe.exe",), files=None, folder_name=None, os_allowed="Windows51+"):
+    def make(runtime, sections="", probes=("probe.exe",), files=None, folder_name=None, os_allowed="Windows51+",
+             package_extra=""):
         package = LaunchPackage(wine, folder_name or uuid.uuid4().hex[:10])
         contents = {"content/readme.txt": b"hello\r\n"}
         for name in probes:
             contents["content/" + name] = PROBE.read_bytes()
         contents.update(files or {})
-        text = settings_text(runtime, sections, os_allowed).replace("{target}", package.win_folder)
+        text = settings_text(runtime, sections, os_allowed, package_extra).replace("{target}", package.win_folder)
         package.exe = stage(make_package(text, contents))
         made.append(package)
         return package

@@ -1,6 +1,8 @@
 // Stands in for a package's setup in the launch tests: records how it was
 // started and ends with the exit code it is told.
-//   setup_probe [--exit=N] [--sleep=MS] [--crash] [--check=PATH] [--list=PATTERN] [anything else]
+//   setup_probe [--exit=N] [--sleep=MS] [--until=PATH] [--crash] [--check=PATH] [--list=PATTERN] [anything else]
+// --until waits (at most two minutes) until PATH exists: the test decides when
+// the setup ends.
 // Writes "<own path>.record" (UTF-8):
 //   cmdline=<its command line>
 //   cwd=<its working folder>
@@ -53,6 +55,7 @@ int wmain(int argc, wchar_t** argv) {
     bool crash = false;
     std::wstring check;
     std::wstring list;
+    std::wstring until;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg.rfind(L"--exit=", 0) == 0) exitCode = std::wcstol(arg.c_str() + 7, nullptr, 10);
@@ -60,6 +63,7 @@ int wmain(int argc, wchar_t** argv) {
         else if (arg == L"--crash") crash = true;
         else if (arg.rfind(L"--check=", 0) == 0) check = arg.substr(8);
         else if (arg.rfind(L"--list=", 0) == 0) list = arg.substr(7);
+        else if (arg.rfind(L"--until=", 0) == 0) until = arg.substr(8);
     }
 
     wchar_t cwd[MAX_PATH] = {};
@@ -83,6 +87,9 @@ int wmain(int argc, wchar_t** argv) {
     Append(folder + L"launch_order.txt", Utf8(L"start " + name + L"\n"));
 
     if (sleepMs != 0) ::Sleep(sleepMs);
+    for (int waited = 0; !until.empty() && waited < 120000 && ::GetFileAttributesW(until.c_str()) == INVALID_FILE_ATTRIBUTES;
+         waited += 50)
+        ::Sleep(50);
     Append(folder + L"launch_order.txt", Utf8(L"end " + name + L"\n"));
     if (crash) {
         volatile int* nowhere = nullptr;

@@ -112,6 +112,25 @@ TEST(ExtractPassword, CancelClosesOnlyWhenTheWizardsQuestionIsConfirmed) {
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(asked, 2);
 }
+
+TEST(ExtractPassword, OpensCentredOnItsOwner) {
+    // An owner away from the middle of the screen, so that centring on the
+    // screen would not pass for centring on the owner.
+    HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 40, 30, 500, 400, nullptr, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    RECT dialogRect = {};
+    CExtractPassword box(L"secret", [] { return 0; }, owner);
+    PasswordRun::Run(box, {
+                              [&](HWND d) { ::GetWindowRect(d, &dialogRect); },
+                              [](HWND d) { ::EndDialog(d, IDCANCEL); },
+                          });
+    ::DestroyWindow(owner);
+    const int centreX = (dialogRect.left + dialogRect.right) / 2;
+    const int centreY = (dialogRect.top + dialogRect.bottom) / 2;
+    EXPECT_NEAR(centreX, 40 + 250, 2);
+    EXPECT_NEAR(centreY, 30 + 200, 2);
+}
 }  // namespace
 
 namespace {

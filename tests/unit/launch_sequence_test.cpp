@@ -474,7 +474,7 @@ TEST_F(LaunchSequenceTest, FailedLaunchesAndCancel) {
         launched.clear();
         FakeSheet sheet;
         LaunchServices services = RecordedServices();
-        services.ContinueLaunch = [] { return false; };
+        services.ContinueLaunch = [this] { return launched.empty(); };
         services.Sheet = &sheet;
         CAutolaunchSequence sequence(services);
         sequence.HandleLaunchSetup();
@@ -482,6 +482,19 @@ TEST_F(LaunchSequenceTest, FailedLaunchesAndCancel) {
         EXPECT_TRUE(LogHas("|ERROR|LaunchMultipleApplications|Launch process is stopped"));
         EXPECT_EQ(sheet.calls.back(), "launch-finished");
         EXPECT_EQ(theApp.ExitCodeValue(), kExitSuccess);
+    }
+    {
+        SCOPED_TRACE("cancel before the first setup started");
+        theInitializer.FinishStatus = 0;
+        launched.clear();
+        FakeSheet sheet;
+        LaunchServices services = RecordedServices();
+        services.ContinueLaunch = [] { return false; };
+        services.Sheet = &sheet;
+        CAutolaunchSequence sequence(services);
+        sequence.HandleLaunchSetup();
+        EXPECT_TRUE(launched.empty());
+        EXPECT_EQ(sheet.calls.back(), "launch-finished");
     }
 }
 

@@ -91,6 +91,15 @@ unsigned __stdcall StopsItself(void* param) {
     return 0;
 }
 
+// The launch thread at its end: stops its own wrapper, which the window's
+// thread may be stopping at the same moment.
+unsigned __stdcall StopsItselfWhenStopped(void* param) {
+    auto* worker = static_cast<CWorkerThread*>(param);
+    ::WaitForSingleObject(worker->StopEvent(), 5000);
+    worker->Stop();
+    return 0;
+}
+
 DWORD ElapsedSince(DWORD start) { return ::GetTickCount() - start; }
 
 TEST(WorkerThread, StopOnANeverStartedWrapperOnlyResetsTheEvent) {
@@ -161,6 +170,24 @@ TEST(WorkerThread, AWorkerStoppingItsOwnWrapperDoesNotWaitForItself) {
     EXPECT_EQ(g_selfStopped.load(), 1);
     EXPECT_LT(ElapsedSince(start), 800u);
     EXPECT_FALSE(worker.IsRunning());
+}
+
+TEST(WorkerThread, StoppedFromBothThreadsItLetsGoOfItsThreadOnce) {
+    CWorkerThread worker;
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(worker.Start(nullptr, StopsItselfWhenStopped));
+        worker.Stop();
+        // A handle made now may take the number of the thread's closed one; a
+        // second close of that number would take it away.
+        HANDLE fresh = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ::Sleep(20);
+        DWORD flags = 0;
+        EXPECT_TRUE(::GetHandleInformation(fresh, &flags));
+        ::CloseHandle(fresh);
+        EXPECT_FALSE(worker.Stop());
+        EXPECT_FALSE(worker.IsRunning());
+    }
 }
 
 }  // namespace
