@@ -17,6 +17,8 @@ const CommonControlsLibrary& CommonControls() {
         found.destroyPropertySheetPage =
             GetProc<decltype(found.destroyPropertySheetPage)>(module, "DestroyPropertySheetPage");
         found.propertySheet = GetProc<decltype(found.propertySheet)>(module, "PropertySheetW");
+        found.imageListCreate = GetProc<decltype(found.imageListCreate)>(module, "ImageList_Create");
+        found.imageListAddMasked = GetProc<decltype(found.imageListAddMasked)>(module, "ImageList_AddMasked");
         return found;
     }();
     return library;

@@ -12,6 +12,8 @@ struct CommonControlsLibrary {
     decltype(&::CreatePropertySheetPageW) createPropertySheetPage = nullptr;
     decltype(&::DestroyPropertySheetPage) destroyPropertySheetPage = nullptr;
     decltype(&::PropertySheetW) propertySheet = nullptr;
+    decltype(&::ImageList_Create) imageListCreate = nullptr;
+    decltype(&::ImageList_AddMasked) imageListAddMasked = nullptr;
 };
 
 // Loaded once and kept for the run; members are null when the library or an

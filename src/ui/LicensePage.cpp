@@ -1,6 +1,7 @@
 // The license page: the documents of the selected language in a list with
 // their state icons, a read-only viewer, and one acceptance box each.
 #include "checks/ExtractorValidator.h"
+#include "framework/CommonControls.h"
 #include "framework/Handles.h"
 #include "logging/LogFile.h"
 #include "payload/Initializer.h"
@@ -92,11 +93,15 @@ void CLicensePage::SetupDocumentList() {
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
 
     // The list destroys the image list with itself.
-    HIMAGELIST images = ::ImageList_Create(kIconSize, kIconSize, ILC_COLOR24 | ILC_MASK, 2, 10);
+    const zel::CommonControlsLibrary& controls = zel::CommonControls();
+    HIMAGELIST images = controls.imageListCreate != nullptr
+                            ? controls.imageListCreate(kIconSize, kIconSize, ILC_COLOR24 | ILC_MASK, 2, 10)
+                            : nullptr;
     for (int id : {kNotAcceptedBitmap, kAcceptedBitmap}) {
         zel::UniqueGdiObject bitmap(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0,
                                                  0, LR_CREATEDIBSECTION));
-        if (images != nullptr && bitmap) ::ImageList_AddMasked(images, static_cast<HBITMAP>(bitmap.get()), kIconMask);
+        if (images != nullptr && controls.imageListAddMasked != nullptr && bitmap)
+            controls.imageListAddMasked(images, static_cast<HBITMAP>(bitmap.get()), kIconMask);
     }
     ListView_SetImageList(list, images, LVSIL_SMALL);
     ListView_DeleteAllItems(list);
