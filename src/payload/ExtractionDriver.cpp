@@ -210,6 +210,7 @@ void ExtractPackage(CWorkerThread& worker) {
         }
         if (code != 0) {
             init.SetFinishStatus(code);
+            init.FailedPartFile = failed;
             SendWorkerLog(worker, 0, kDriverSource, ErrorToMessage(code, failed));
             worker.Notify(WM_ZEL_EXTRACTION_FAILED, 0, 0);
             return;
@@ -221,6 +222,7 @@ void ExtractPackage(CWorkerThread& worker) {
     const std::wstring cabinetPath = cabinetFolder + cabinetName;                                    // 9
     if (!CUtilPaths::FileExists(cabinetPath)) {                                                      // 10
         init.SetFinishStatus(-2);
+        init.FailedPartFile = cabinetPath;
         SendWorkerLog(worker, 0, kDriverSource, ErrorToMessage(1, cabinetPath));
         worker.Notify(WM_ZEL_EXTRACTION_ENDED, 0, 0);                                                // 13
         return;

@@ -63,6 +63,11 @@ public:
 
     // How the run went.
     void NoteExtraction(bool succeeded);
+    // A cancel that ended the run without the cancel question.
+    void NoteCancel(WizardPage on) {
+        outcome_.CancelConfirmed = true;
+        outcome_.CancelledOn = on;
+    }
     WizardOutcome Outcome() const { return outcome_; }
     bool CancelConfirmed() const { return outcome_.CancelConfirmed; }
 

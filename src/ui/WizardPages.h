@@ -8,8 +8,10 @@
 #include "ui/ProgressCounter.h"
 #include "ui/WizardLogic.h"
 
+#include <memory>
 #include <string>
 
+class CTavoButton;
 class CTavoSheet;
 
 // Posted by the launch to make the finish page current; returns 1.
@@ -109,16 +111,26 @@ private:
 
 class CDirChangePage : public CTavoPage {
 public:
-    CDirChangePage() : CTavoPage(IDD_DIRCHANGE_PAGE, WizardPage::DirChange, true, true) {}
+    CDirChangePage();
+    ~CDirChangePage() override;
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    // The sheet's Tab reached the Browse button.
+    void FocusBrowseButton();
 
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void SetTexts();
+    void CreateBrowseButton();
+    void Browse();
+    void OnExtractOnlyClicked();
+
+    std::unique_ptr<CTavoButton> browse_;
 };
 
 class CExtractorPage : public CTavoPage {
@@ -133,9 +145,12 @@ protected:
 private:
     void SetStatusTexts(int statusString);
     void OnExtractionEnded();
+    void OnExtractionFailed();
 
     CProgressCounter counter_;
     bool started_ = false;
+    // Cancel was the answer to the overwrite question.
+    bool cancelledInQuestion_ = false;
 };
 
 class CAutoLaunchSilentPage : public CTavoPage {
@@ -162,6 +177,9 @@ public:
 
 private:
     void SetResultTexts();
+    void OfferOpenLocation();
+    void OpenExtractionFolder();
 
     int failed_ = 0;
+    zel::UniqueGdiObject failedPicture_;
 };

@@ -1,0 +1,426 @@
+"""The wizard's extraction, driven through the GUI robot: the location page
+(typed and browsed folders, refused folders, a drive without room), the file
+overwrite question and its answers, a cancel while a large package extracts,
+a part file missing, and the finish page's offer to open the folder."""
+import os
+import shutil
+import subprocess
+import time
+
+import pytest
+
+from conftest import PREFIX, working_folders
+from launch_support import PROBE
+from quiet_support import CAPTION, build_package, finish_stub, linux_path, settings, start_stub, tree
+
+TARGET = r"C:\zelextract\target"
+OUT = linux_path(r"C:\zelextract\package")
+
+NEXT, BACK, CANCEL, FINISH = 12324, 12323, 2, 12325
+PATH_EDIT, OVERWRITE_BOX, EXTRACT_ONLY, LAUNCH_NOTE, BROWSE = 1000, 1023, 1043, 1044, 1001
+FINISH_TEXT, OPEN_LOCATION = 1033, 1014
+PROGRESS_BAR = 1002
+OVERWRITE_FILE = 1030
+YES, YES_TO_ALL, NO, NO_TO_ALL, ANSWER_CANCEL = 1024, 1027, 1028, 1029, 2
+QUESTION = "Do you really want to cancel?"
+CANCELLED = f"The extraction of {CAPTION} has been cancelled."
+SUCCESS = f"Extraction successful for {CAPTION}."
+
+LONG_NAME = "b_" + "a_rather_long_file_name_that_cannot_fit_into_the_question_" * 2 + "tail_end.txt"
+FILES = {
+    "a_first.txt": b"first\r\n",
+    LONG_NAME: b"new long\r\n",
+    "c_middle.txt": b"middle\r\n",
+    "d_second.txt": b"new second\r\n",
+    "sub/e_last.bin": bytes(range(256)) * 16,
+}
+EXISTING = {LONG_NAME: b"old long\r\n", "d_second.txt": b"old second\r\n"}
+
+
+def location_settings(target=TARGET, runtime="", dialogs="[Dialogs]\nWelcomeDialog=0\n"):
+    """A package whose wizard starts on the location page."""
+    text = settings(target, dialogs)
+    return text.replace("[Runtime]\n", "[Runtime]\nAllowChangeTarget=1\n" + runtime, 1)
+
+
+def end_stub(wine, stub):
+    """Ends a run a failed test left on the screen, with its working folder."""
+    if stub.poll() is None:
+        stub.kill()
+        stub.wait()
+        for folder in working_folders(wine):
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+@pytest.fixture
+def target():
+    path = linux_path(TARGET)
+    shutil.rmtree(path.parent, ignore_errors=True)
+    yield path
+    subprocess.run(["chattr", "-R", "-i", str(path.parent)], capture_output=True)
+    shutil.rmtree(path.parent, ignore_errors=True)
+
+
+@pytest.fixture
+def wizard(wine, robot, tmp_path, target):
+    """wizard(settings_text, files, *zelpack options, prepare=f) -> the stub's
+    process, its wizard on the screen; prepare(package folder) runs before the
+    start. Ended at teardown if a test left it running."""
+    started = []
+
+    def start(text, files=FILES, *options, prepare=None):
+        shutil.rmtree(OUT, ignore_errors=True)
+        exe = build_package(tmp_path / f"pkg{len(started)}", OUT / "Setup.exe", text, files, *options)
+        if prepare is not None:
+            prepare(OUT)
+        stub = start_stub(wine, exe)
+        started.append(stub)
+        robot.wait_window(CAPTION, timeout=60)
+        return stub
+
+    yield start
+    for stub in started:
+        end_stub(wine, stub)
+    shutil.rmtree(OUT, ignore_errors=True)
+
+
+def other_window(robot, sheet, caption=CAPTION):
+    """The visible top-level window with that caption that is not the sheet
+    (the overwrite question, the folder picker)."""
+    def find():
+        return [w for w in robot.windows() if w["hwnd"] != sheet and w.get("visible")
+                and w.get("caption", w.get("text")) == caption]
+    robot.wait_until(lambda: find(), what=f"a window {caption!r} beside the wizard")
+    return find()[0]["hwnd"]
+
+
+def answer_overwrite(robot, sheet, button, screenshot=None):
+    """Waits for the overwrite question, presses one of its buttons; returns
+    the file name it showed."""
+    dialog = other_window(robot, sheet)
+    robot.use(dialog)
+    robot.wait_control(button)
+    shown = robot.text(OVERWRITE_FILE)
+    if screenshot:
+        robot.screenshot(screenshot)
+    robot.click(button)
+    robot.wait_gone()
+    robot.use(sheet)
+    return shown
+
+
+def size_of(folder):
+    return sum(p.stat().st_size for p in folder.rglob("*") if p.is_file()) if folder.exists() else 0
+
+
+# ---- the overwrite question ----
+
+def prepare_existing(target):
+    for name, data in EXISTING.items():
+        (target / name).parent.mkdir(parents=True, exist_ok=True)
+        (target / name).write_bytes(data)
+
+
+def expected_tree(kept):
+    """The target after a run: the package's files, with the existing ones kept
+    where kept says so."""
+    out = {name: data for name, data in FILES.items()}
+    for name in kept:
+        out[name] = EXISTING[name]
+    return out
+
+
+@pytest.mark.parametrize("answers,kept", [
+    ([NO, NO], [LONG_NAME, "d_second.txt"]),
+    ([NO, YES], [LONG_NAME]),
+    ([YES_TO_ALL], []),
+    ([NO_TO_ALL], [LONG_NAME, "d_second.txt"]),
+], ids=["no-no", "no-yes", "yes-to-all", "no-to-all"])
+def test_overwrite_question_answers(robot, wizard, target, answers, kept):
+    prepare_existing(target)
+    stub = wizard(location_settings())
+    sheet = robot.window
+    robot.wait_control(PATH_EDIT)
+    robot.click(NEXT)
+    shown = answer_overwrite(robot, sheet, answers[0], screenshot="overwrite-question-long-name")
+    # The long name keeps its end behind a leading ellipsis.
+    assert shown.startswith("...") and len(shown) < len(LONG_NAME)
+    assert LONG_NAME.endswith(shown[3:]) and shown.endswith("tail_end.txt")
+    if len(answers) > 1:
+        assert answer_overwrite(robot, sheet, answers[1], screenshot="overwrite-question-second") == "d_second.txt"
+    # An answer for all is not asked again: the finish page comes next.
+    robot.wait_control(FINISH, timeout=60)
+    assert robot.wait_text(FINISH_TEXT, SUCCESS)
+    robot.screenshot("finish")
+    robot.click(FINISH)
+    robot.wait_gone()
+    assert finish_stub(stub).exit_code == 0
+    assert tree(target) == expected_tree(kept)
+
+
+def test_overwrite_cancel_ends_as_a_cancel_and_removes_what_the_run_wrote(robot, wizard, target):
+    prepare_existing(target)
+    stub = wizard(location_settings())
+    sheet = robot.window
+    robot.wait_control(PATH_EDIT)
+    robot.click(NEXT)
+    answer_overwrite(robot, sheet, ANSWER_CANCEL)
+    robot.wait_control(FINISH, timeout=60)
+    assert robot.wait_text(FINISH_TEXT, CANCELLED)
+    robot.screenshot("finish-cancelled")
+    robot.click(FINISH)
+    robot.wait_gone()
+    result = finish_stub(stub)
+    assert result.exit_code == 6
+    assert result.has_line("User Clicked on 'Cancel' button", source="Overwrite dialog")
+    # a_first.txt came before the question and goes; what was there stays.
+    assert tree(target) == EXISTING
+
+
+def test_overwrite_box_on_the_location_page_asks_nothing(robot, wizard, target):
+    prepare_existing(target)
+    stub = wizard(location_settings())
+    robot.wait_control(PATH_EDIT)
+    robot.click(OVERWRITE_BOX)
+    robot.wait_until(lambda: robot.is_checked(OVERWRITE_BOX), what="the overwrite box checked")
+    robot.click(NEXT)
+    robot.wait_control(FINISH, timeout=60)
+    assert robot.wait_text(FINISH_TEXT, SUCCESS)
+    robot.click(FINISH)
+    robot.wait_gone()
+    result = finish_stub(stub)
+    assert result.exit_code == 0
+    assert result.has_line("Overwrite check box is checked", source="DirChangePage::OnWizardNext")
+    assert tree(target) == expected_tree([])
+
+
+# ---- the location page ----
+
+def test_typed_folder_is_kept_across_back_and_next_and_created(robot, wizard, target):
+    typed = TARGET + r"\typed\deeper"
+    stub = wizard(location_settings(dialogs=""))  # the welcome page comes first
+    robot.wait_control(NEXT)
+    robot.click(NEXT)
+    robot.wait_control(PATH_EDIT)
+    # The package's path, completed by the start-up check.
+    assert robot.wait_until(lambda: robot.text(PATH_EDIT).rstrip("\\") == TARGET)
+    assert robot.is_visible(BROWSE) and not robot.is_visible(EXTRACT_ONLY) and not robot.is_visible(LAUNCH_NOTE)
+    robot.screenshot("location")
+    assert robot.type(PATH_EDIT, typed) == typed
+    robot.click(BACK)
+    robot.wait_until(lambda: not robot.is_visible(BACK), what="the welcome page")
+    robot.click(NEXT)
+    robot.wait_control(PATH_EDIT)
+    assert robot.wait_text(PATH_EDIT, typed)
+    robot.click(NEXT)
+    robot.wait_control(FINISH, timeout=60)
+    assert robot.wait_text(FINISH_TEXT, SUCCESS)
+    robot.click(FINISH)
+    robot.wait_gone()
+    assert finish_stub(stub).exit_code == 0
+    assert tree(linux_path(typed)) == FILES
+
+
+@pytest.fixture
+def small_drive(drives):
+    """J: as a fixed drive of 2 MiB (a tmpfs), unmounted afterwards."""
+    folder = drives.add("j", "hd")
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=2m", "tmpfs", str(folder)], check=True)
+    yield folder
+    subprocess.run(["umount", str(folder)], check=True)
+
+
+@pytest.fixture
+def cd_drive(drives):
+    return drives.add("k", "cdrom")
+
+
+def refused_inputs(target):
+    locked = target.parent / "locked"
+    locked.mkdir(parents=True)
+    subprocess.run(["chattr", "+i", str(locked)], check=True)
+    long_path = TARGET + "\\" + "\\".join(["x" * 40] * 6)
+    return [
+        ("refused-characters", TARGET + r"\a<b", f"Invalid path: {TARGET}\\a<b"),
+        ("reserved-name", TARGET + r"\CON", "Invalid path: "),
+        ("too-long", long_path, "The path you have specified is too long."),
+        ("read-only-folder", r"C:\zelextract\locked\inside", "Please check the permission of the path: "),
+        ("cd-rom-drive", r"K:\pkg", "Invalid path: "),
+        ("drive-too-small", r"J:\pkg", "There is not sufficient space on drive "),
+    ]
+
+
+def test_refused_folders_keep_the_page_with_their_message(small_drive, cd_drive, robot, wizard, target):
+    cases = refused_inputs(target)
+    # Bigger than the small drive, whatever the compression.
+    files = {"big.bin": os.urandom(3 << 20)}
+    stub = wizard(location_settings(), files)
+    robot.wait_control(PATH_EDIT)
+    before = sorted(p for p in linux_path("C:\\").parent.glob("drive_c/*"))
+    for name, path, message in cases:
+        robot.type(PATH_EDIT, path)
+        robot.click(NEXT)
+        box = robot.wait_box(CAPTION)
+        robot.screenshot(f"refused-{name}")
+        assert box.text.startswith(message), (name, box.text)
+        robot.call("box-button", box.hwnd, "OK")
+        robot.wait_until(lambda: robot.is_visible(PATH_EDIT) and robot.is_visible(NEXT), what="the location page")
+    assert not any(small_drive.iterdir())
+    assert not (target / "a<b").exists() and not (target.parent / "locked" / "inside").exists()
+    assert not (target / ("x" * 40)).exists()
+    assert sorted(p for p in linux_path("C:\\").parent.glob("drive_c/*")) == before
+    robot.click(CANCEL)
+    assert robot.answer_box(CAPTION, "Yes") == QUESTION
+    robot.wait_control(FINISH)
+    robot.click(FINISH)
+    robot.wait_gone()
+    result = finish_stub(stub)
+    assert result.exit_code == 6
+    assert result.has_line("User canceled the Browse Dialog")
+
+
+def test_browse_opens_the_translated_picker_and_its_choice_fills_the_edit(robot, wizard, target):
+    stub = wizard(location_settings())
+    sheet = robot.window
+    robot.wait_control(BROWSE)
+    robot.click(BROWSE)
+    picker = other_window(robot, sheet, "Browse for folder")
+    robot.use(picker)
+    robot.wait_control(1)
+    assert robot.text(1) == "&OK" and robot.text(2) == "&Cancel"
+    assert any(c["text"] == "Pick a directory" for c in robot.controls())
+    robot.screenshot("folder-picker")
+    robot.click(1)
+    robot.wait_gone()
+    robot.use(sheet)
+    chosen = robot.text(PATH_EDIT)
+    assert chosen and chosen.rstrip("\\") != TARGET
+    # Cancelling the picker changes nothing.
+    robot.click(BROWSE)
+    robot.use(other_window(robot, sheet, "Browse for folder"))
+    robot.click(2)
+    robot.wait_gone()
+    robot.use(sheet)
+    assert robot.text(PATH_EDIT) == chosen
+    robot.click(CANCEL)
+    robot.answer_box(CAPTION, "Yes")
+    robot.wait_control(FINISH)
+    robot.click(FINISH)
+    robot.wait_gone()
+    assert finish_stub(stub).exit_code == 6
+
+
+# ---- a cancel while a large package extracts ----
+
+def test_cancel_pauses_a_large_extraction_and_yes_removes_it(robot, wizard, target):
+    # About 200 MiB in files of 8 MiB: the extraction runs long enough to be
+    # asked twice.
+    chunk = os.urandom(1 << 20)
+    files = {f"big{i:02}.bin": chunk * 8 for i in range(25)}
+    stub = wizard(settings(TARGET, "[Dialogs]\nWelcomeDialog=0\n"), files)
+    robot.wait_control(CANCEL)
+    robot.wait_until(lambda: size_of(target) > 0, timeout=60, what="the extraction to start")
+    robot.screenshot("extracting")
+    robot.click(CANCEL)
+    robot.wait_box(CAPTION)
+    time.sleep(1.0)  # the worker reaches its next safe point
+    held = size_of(target)
+    time.sleep(2.0)
+    assert size_of(target) == held, "the tree grew while the question was open"
+    robot.screenshot("cancel-question")
+    assert robot.answer_box(CAPTION, "No") == QUESTION
+    robot.wait_until(lambda: size_of(target) > held, timeout=30, what="the extraction to go on")
+    robot.click(CANCEL)
+    assert robot.answer_box(CAPTION, "Yes") == QUESTION
+    robot.wait_control(FINISH, timeout=60)
+    assert robot.wait_text(FINISH_TEXT, CANCELLED)
+    robot.screenshot("finish-cancelled")
+    robot.click(FINISH)
+    robot.wait_gone()
+    result = finish_stub(stub)
+    assert result.exit_code == 6
+    assert not target.exists() or not any(target.rglob("*"))
+
+
+# ---- a part file missing ----
+
+def test_missing_part_is_named_on_the_finish_page(robot, wizard, target):
+    text = settings(TARGET, "[Dialogs]\nWelcomeDialog=0\n",
+                    package_extra="MultiPartDownload=1\nMultipartFileName=Parts\n")
+    files = {f"f{i}.bin": os.urandom(48 << 10) for i in range(4)}
+    missing = "C:\\" + str(OUT.relative_to(PREFIX / "drive_c")).replace("/", "\\") + "\\Parts.002"
+    stub = wizard(text, files, "--part-size", "64K", prepare=lambda out: (out / "Parts.002").unlink())
+    box = robot.wait_box(CAPTION, timeout=60)
+    assert box.text == f"Part file {missing} not found."
+    robot.call("box-button", box.hwnd, "OK")
+    robot.wait_control(FINISH, timeout=60)
+    assert robot.wait_text(FINISH_TEXT, f"Part file {missing} not found. Please check the log file.")
+    assert not robot.is_visible(OPEN_LOCATION)
+    robot.screenshot("finish-part-missing")
+    robot.click(FINISH)
+    robot.wait_gone()
+    assert finish_stub(stub).exit_code == 7
+    assert not target.exists() or not any(target.rglob("*"))
+
+
+# ---- the finish page opens the extraction folder ----
+
+def reg_if_present(wine, *args):
+    try:
+        wine.reg(*args)
+        return True
+    except subprocess.CalledProcessError:
+        return False
+
+
+@pytest.fixture
+def file_manager(wine):
+    """A stand-in for the platform's file manager: folders opened through the
+    shell start a copy of the setup probe, which records its command line.
+    The prefix's own folder classes are put back afterwards."""
+    folder = linux_path(r"C:\zelextract_fm")
+    folder.mkdir(parents=True, exist_ok=True)
+    shutil.copy(PROBE, folder / "filemanager.exe")
+    saved = {}
+    for kind in ("Folder", "Directory"):
+        path = f"C:\\zelextract_fm\\{kind}.reg"
+        if reg_if_present(wine, "export", rf"HKCR\{kind}", path, "/y"):
+            saved[kind] = path
+        # A DDE conversation would reach the real file manager first.
+        reg_if_present(wine, "delete", rf"HKCR\{kind}\shell", "/f")
+        wine.reg("add", rf"HKCR\{kind}\shell\open\command", "/ve", "/d",
+                 r'"C:\zelextract_fm\filemanager.exe" "%1"', "/f")
+    yield folder / "filemanager.exe.record"
+    for kind in ("Folder", "Directory"):
+        reg_if_present(wine, "delete", rf"HKCR\{kind}", "/f")
+        if kind in saved:
+            wine.reg("import", saved[kind])
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+def test_extract_only_offers_the_folder_and_finish_opens_it(file_manager, robot, wizard, target):
+    files = {**FILES, "probe.exe": PROBE.read_bytes()}
+    stub = wizard(location_settings(runtime="AutoLaunch=probe.exe\nOpenExtractionLocation=1\n"), files)
+    robot.wait_control(PATH_EDIT)
+    assert robot.is_visible(EXTRACT_ONLY) and robot.is_visible(LAUNCH_NOTE)
+    robot.click(EXTRACT_ONLY)
+    robot.wait_until(lambda: robot.is_checked(EXTRACT_ONLY), what="extract-only checked")
+    robot.screenshot("location-extract-only")
+    robot.click(NEXT)
+    robot.wait_control(FINISH, timeout=60)
+    assert robot.wait_text(FINISH_TEXT, SUCCESS)
+    robot.wait_control(OPEN_LOCATION)
+    assert robot.text(OPEN_LOCATION) == "&Open the extraction location" and not robot.is_checked(OPEN_LOCATION)
+    robot.click(OPEN_LOCATION)
+    robot.wait_until(lambda: robot.is_checked(OPEN_LOCATION), what="the open box checked")
+    robot.screenshot("finish-open-location")
+    robot.click(FINISH)
+    robot.wait_gone()
+    result = finish_stub(stub)
+    assert result.exit_code == 0
+    assert result.has_line("Extract the package and donot install option is checked.Enabling the controls for "
+                           "extract path change")
+    robot.wait_until(lambda: file_manager.exists(), timeout=30, what="the file manager to start")
+    recorded = file_manager.read_text("utf-8")
+    assert TARGET.lower() in recorded.lower(), recorded
+    assert not (target / "probe.exe.record").exists()
