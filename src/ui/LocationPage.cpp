@@ -210,7 +210,7 @@ void CDirChangePage::Browse() {
     if (LPITEMIDLIST chosen = ::SHBrowseForFolderW(&info)) {
         wchar_t path[MAX_PATH] = {};
         // A choice without a file-system path (a virtual folder) is ignored.
-        if (::SHGetPathFromIDListW(chosen, path)) ::SetDlgItemTextW(Handle(), kPathEdit, path);
+        if (::SHGetPathFromIDListW(chosen, path) && path[0] != L'\0') ::SetDlgItemTextW(Handle(), kPathEdit, path);
         ::CoTaskMemFree(chosen);
     }
     if (SUCCEEDED(com)) ::CoUninitialize();
