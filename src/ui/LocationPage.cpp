@@ -218,6 +218,8 @@ void CDirChangePage::Browse() {
 
 void CDirChangePage::FocusBrowseButton() {
     if (!browse_) return;
+    // One button shows the focus: Next gives up its look.
+    TavoSheet().EnableButtons(L"NEXT", 1);
     browse_->SetFocusedFlag(1);
     browse_->SetFocusedLook();
     ::SetFocus(browse_->Handle());
