@@ -406,9 +406,15 @@ def file_manager(wine):
     shutil.rmtree(folder, ignore_errors=True)
 
 
-def test_extract_only_offers_the_folder_and_finish_opens_it(file_manager, robot, wizard, target):
+OS_SUPPORTED = "[OS]\nOSAllowed=Windows51+\n"
+
+
+def finish_with_folder_offer(robot, wizard, runtime):
+    """A package that would start probe.exe, extracted only: returns the stub
+    on the finish page with the open box checked."""
     files = {**FILES, "probe.exe": PROBE.read_bytes()}
-    stub = wizard(location_settings(runtime="AutoLaunch=probe.exe\nOpenExtractionLocation=1\n"), files)
+    stub = wizard(location_settings(runtime="AutoLaunch=probe.exe\nOpenExtractionLocation=1\n" + runtime)
+                  + OS_SUPPORTED, files)
     robot.wait_control(PATH_EDIT)
     assert robot.is_visible(EXTRACT_ONLY) and robot.is_visible(LAUNCH_NOTE)
     robot.click(EXTRACT_ONLY)
@@ -422,6 +428,12 @@ def test_extract_only_offers_the_folder_and_finish_opens_it(file_manager, robot,
     robot.click(OPEN_LOCATION)
     robot.wait_until(lambda: robot.is_checked(OPEN_LOCATION), what="the open box checked")
     robot.screenshot("finish-open-location")
+    return stub
+
+
+def test_extract_only_offers_the_folder_and_finish_opens_it(file_manager, robot, wizard, target):
+    # The installation page is skipped too when the user chose extract-only.
+    stub = finish_with_folder_offer(robot, wizard, "AutoLaunchInstallationDialog=1\n")
     robot.click(FINISH)
     robot.wait_gone()
     result = finish_stub(stub)
@@ -432,3 +444,44 @@ def test_extract_only_offers_the_folder_and_finish_opens_it(file_manager, robot,
     recorded = file_manager.read_text("utf-8")
     assert TARGET.lower() in recorded.lower(), recorded
     assert not (target / "probe.exe.record").exists()
+
+
+@pytest.mark.parametrize("spoil,message", [
+    ("locked", "Please check the permission of the path: " + TARGET + "\\"),
+    ("missing", "Extraction location cannot be found : " + TARGET + "\\"),
+])
+def test_finish_reports_a_folder_it_cannot_open(file_manager, robot, wizard, target, spoil, message):
+    stub = finish_with_folder_offer(robot, wizard, "")
+    if spoil == "locked":
+        subprocess.run(["chattr", "+i", str(target)], check=True)
+    else:
+        target.rename(target.parent / "moved")
+    robot.click(FINISH)
+    box = robot.wait_box(CAPTION)
+    robot.screenshot(f"finish-folder-{spoil}")
+    assert box.text == message
+    robot.call("box-button", box.hwnd, "OK")
+    result = finish_stub(stub)
+    assert result.exit_code == 0
+    assert not file_manager.exists()
+    assert not (target / "probe.exe.record").exists()
+
+
+def test_setups_waiting_for_finish_start_when_it_is_pressed(robot, wizard, target):
+    files = {**FILES, "probe.exe": PROBE.read_bytes()}
+    # The wait for Finish needs Autolaunch set beside the Multilaunch setups.
+    runtime = ("Multilaunch=1\nAutolaunch=probe.exe\nAutoLaunch1=probe.exe\nWaitForAutolaunchFinish=0\n"
+               "OpenExtractionLocation=1\n")
+    stub = wizard(location_settings(runtime=runtime) + OS_SUPPORTED, files)
+    robot.wait_control(PATH_EDIT)
+    robot.click(NEXT)
+    robot.wait_control(FINISH, timeout=60)
+    assert robot.wait_text(FINISH_TEXT, "Installation will start after Finish button is clicked.")
+    # The setups run at Finish: there is no folder to offer.
+    assert not robot.is_visible(OPEN_LOCATION)
+    assert not (target / "probe.exe.record").exists()
+    robot.screenshot("finish-setups-at-finish")
+    robot.click(FINISH)
+    robot.wait_gone()
+    finish_stub(stub)
+    robot.wait_until(lambda: (target / "probe.exe.record").exists(), timeout=30, what="the setup to start")
