@@ -449,7 +449,7 @@ def test_extract_only_offers_the_folder_and_finish_opens_it(file_manager, robot,
 @pytest.mark.parametrize("spoil,message", [
     ("locked", "Please check the permission of the path: " + TARGET + "\\"),
     ("missing", "Extraction location cannot be found : " + TARGET + "\\"),
-])
+], ids=["locked", "missing"])
 def test_finish_reports_a_folder_it_cannot_open(file_manager, robot, wizard, target, spoil, message):
     stub = finish_with_folder_offer(robot, wizard, "")
     if spoil == "locked":
