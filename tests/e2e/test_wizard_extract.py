@@ -62,7 +62,7 @@ def target():
 
 
 @pytest.fixture
-def wizard(wine, robot, tmp_path, target):
+def wizard(wine, robot, tmp_path, target, request):
     """wizard(settings_text, files, *zelpack options, prepare=f) -> the stub's
     process, its wizard on the screen; prepare(package folder) runs before the
     start. Ended at teardown if a test left it running."""
@@ -79,6 +79,9 @@ def wizard(wine, robot, tmp_path, target):
         return stub
 
     yield start
+    report = getattr(request.node, "report_call", None)
+    if report is not None and report.failed and any(stub.poll() is None for stub in started):
+        robot.screenshot("failed-before-the-end")  # the robot's own comes after the stub is gone
     for stub in started:
         end_stub(wine, stub)
     shutil.rmtree(OUT, ignore_errors=True)
@@ -444,6 +447,36 @@ def test_extract_only_offers_the_folder_and_finish_opens_it(file_manager, robot,
     recorded = file_manager.read_text("utf-8")
     assert TARGET.lower() in recorded.lower(), recorded
     assert not (target / "probe.exe.record").exists()
+
+
+def test_extract_only_choice_survives_back_and_next_and_can_be_taken_back(robot, wizard, target):
+    files = {**FILES, "probe.exe": PROBE.read_bytes()}
+    stub = wizard(location_settings(runtime="AutoLaunch=probe.exe\n", dialogs="") + OS_SUPPORTED, files)
+    robot.wait_control(NEXT)
+    robot.click(NEXT)
+    robot.wait_control(EXTRACT_ONLY)
+    robot.click(EXTRACT_ONLY)
+    robot.wait_until(lambda: robot.is_checked(EXTRACT_ONLY), what="extract-only checked")
+    robot.click(BACK)
+    robot.wait_until(lambda: not robot.is_visible(BACK), what="the welcome page")
+    robot.click(NEXT)
+    # The box stays to be unchecked again, though the launch is off now.
+    robot.wait_control(EXTRACT_ONLY)
+    assert robot.is_checked(EXTRACT_ONLY) and robot.is_visible(LAUNCH_NOTE)
+    robot.click(EXTRACT_ONLY)
+    robot.wait_until(lambda: not robot.is_checked(EXTRACT_ONLY), what="extract-only unchecked")
+    robot.click(NEXT)
+    # The setup is launched again; the finish page follows once it ended.
+    robot.wait_control(FINISH, timeout=90)
+    assert robot.wait_text(FINISH_TEXT, f"Installation complete : {CAPTION}")
+    robot.screenshot("finish-installed")
+    robot.click(FINISH)
+    robot.wait_gone()
+    result = finish_stub(stub)
+    assert result.exit_code == 0
+    assert result.has_line("Extract the package and donot install option is unchecked.Disabling the controls for "
+                           "extract path change")
+    robot.wait_until(lambda: (target / "probe.exe.record").exists(), timeout=30, what="the setup to start")
 
 
 @pytest.mark.parametrize("spoil,message", [
