@@ -225,6 +225,19 @@ def test_typed_folder_is_kept_across_back_and_next_and_created(robot, wizard, ta
     assert tree(linux_path(typed)) == FILES
 
 
+def test_environment_reference_in_the_typed_folder_is_expanded(robot, wizard, target):
+    stub = wizard(location_settings())
+    robot.wait_control(PATH_EDIT)
+    robot.type(PATH_EDIT, r"%SystemDrive%\zelextract\target\env")
+    robot.click(NEXT)
+    robot.wait_control(FINISH, timeout=60)
+    assert robot.wait_text(FINISH_TEXT, SUCCESS)
+    robot.click(FINISH)
+    robot.wait_gone()
+    assert finish_stub(stub).exit_code == 0
+    assert tree(target / "env") == FILES
+
+
 @pytest.fixture
 def small_drive(drives):
     """J: as a fixed drive of 2 MiB (a tmpfs), unmounted afterwards."""
