@@ -29,6 +29,7 @@ constexpr int kExtractionBar = 1002;
 constexpr int kInstallHeading = 1062;
 constexpr int kInstallStatus = 1063;
 constexpr int kInstallBar = 1064;
+constexpr UINT_PTR kDeferredEndTimer = 1;
 constexpr int kFinishText = 1033;
 constexpr int kFinishPicture = 1051;
 constexpr int kFinishMessage = 1061;
@@ -117,17 +118,39 @@ BOOL CExtractorPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         return TRUE;
     }
     case WM_ZEL_EXTRACTION_ENDED:
-        // A cancel confirmed meanwhile wins over the end that was on its way.
-        if (!TavoSheet().CancelConfirmed()) OnExtractionEnded();
+    case WM_ZEL_EXTRACTION_FAILED:
+        // The cancel question's own message loop delivers the end too; it
+        // waits for the answer, so that a Yes is never shown as a success.
+        if (TavoSheet().InCancelQuestion()) {
+            deferredEnd_ = message;
+            ::SetTimer(Handle(), kDeferredEndTimer, 50, nullptr);
+        } else {
+            OnWorkerEnd(message);
+        }
         result = 1;
         return TRUE;
-    case WM_ZEL_EXTRACTION_FAILED:
-        if (!TavoSheet().CancelConfirmed()) OnExtractionFailed();
-        result = 1;
+    case WM_TIMER:
+        if (wParam != kDeferredEndTimer) return CTavoPage::OnMessage(message, wParam, lParam, result);
+        if (!TavoSheet().InCancelQuestion()) {
+            ::KillTimer(Handle(), kDeferredEndTimer);
+            const UINT end = deferredEnd_;
+            deferredEnd_ = 0;
+            if (end != 0) OnWorkerEnd(end);
+        }
+        result = 0;
         return TRUE;
     default:
         return CTavoPage::OnMessage(message, wParam, lParam, result);
     }
+}
+
+void CExtractorPage::OnWorkerEnd(UINT message) {
+    // A cancel confirmed meanwhile wins over the end that was on its way.
+    if (TavoSheet().CancelConfirmed()) return;
+    if (message == WM_ZEL_EXTRACTION_ENDED)
+        OnExtractionEnded();
+    else
+        OnExtractionFailed();
 }
 
 void CExtractorPage::OnExtractionFailed() {

@@ -70,6 +70,8 @@ public:
     }
     WizardOutcome Outcome() const { return outcome_; }
     bool CancelConfirmed() const { return outcome_.CancelConfirmed; }
+    // The cancel question is on the screen.
+    bool InCancelQuestion() const { return inCancelQuestion_; }
 
     // CLaunchSheetHooks
     bool WindowExists() const override;

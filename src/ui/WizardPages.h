@@ -144,6 +144,7 @@ protected:
 
 private:
     void SetStatusTexts(int statusString);
+    void OnWorkerEnd(UINT message);
     void OnExtractionEnded();
     void OnExtractionFailed();
 
@@ -151,6 +152,8 @@ private:
     bool started_ = false;
     // Cancel was the answer to the overwrite question.
     bool cancelledInQuestion_ = false;
+    // The end the worker reported while the cancel question was open.
+    UINT deferredEnd_ = 0;
 };
 
 class CAutoLaunchSilentPage : public CTavoPage {
