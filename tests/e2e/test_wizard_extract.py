@@ -9,7 +9,8 @@ import time
 
 import pytest
 
-from conftest import PREFIX, working_folders
+from conftest import PREFIX, ZELPACK, working_folders
+from hostile_support import KIND_PACKAGE, CabFile, Package, Record, cabinet, read_package
 from launch_support import PROBE
 from quiet_support import CAPTION, build_package, finish_stub, linux_path, settings, start_stub, tree
 
@@ -195,6 +196,38 @@ def test_overwrite_box_on_the_location_page_asks_nothing(robot, wizard, target):
     assert result.exit_code == 0
     assert result.has_line("Overwrite check box is checked", source="DirChangePage::OnWizardNext")
     assert tree(target) == expected_tree([])
+
+
+def test_no_overwrite_answer_lets_a_name_leave_the_target(robot, wizard, target):
+    """Yes To All for a file of the target, then an entry that names a file
+    beside the target: the entry is refused, the file outside stays."""
+    prepare_existing(target)
+    (target / "keep.txt").write_bytes(b"old keep\r\n")
+    outside = target.parent / "outside.txt"
+    outside.write_bytes(b"not the package's\r\n")
+
+    def hostile_cabinet(out):
+        package = read_package(ZELPACK, out / "Setup.exe")
+        cab = cabinet([CabFile("\\keep.txt", b"new keep\r\n"), CabFile("..\\outside.txt", b"evil\r\n")])
+        records = [r for r in package.records if r.kind != KIND_PACKAGE] + [Record("WebCab1", cab, KIND_PACKAGE)]
+        Package(package.stub, records).write(out / "Setup.exe")
+
+    stub = wizard(location_settings(), FILES, prepare=hostile_cabinet)
+    sheet = robot.window
+    robot.wait_control(PATH_EDIT)
+    robot.click(NEXT)
+    assert answer_overwrite(robot, sheet, YES_TO_ALL) == "keep.txt"
+    robot.wait_control(FINISH, timeout=60)
+    assert robot.wait_text(FINISH_TEXT, "An error occurred. Please check the log file.")
+    robot.screenshot("finish-refused-entry")
+    robot.click(FINISH)
+    robot.wait_gone()
+    result = finish_stub(stub)
+    assert result.exit_code == 7
+    assert any(l.message.startswith("File name leaves the extraction folder, extraction stopped : ..\\outside.txt")
+               for l in result.lines), [l.message for l in result.lines if l.level == "ERROR"]
+    assert outside.read_bytes() == b"not the package's\r\n"
+    assert (target / "keep.txt").read_bytes() == b"new keep\r\n"
 
 
 # ---- the location page ----
