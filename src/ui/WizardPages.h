@@ -138,6 +138,10 @@ public:
     CExtractorPage();
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
+    // The page moves on only when the worker ends: a Next or Back press
+    // that still arrives (a key, a late click) stays.
+    LRESULT OnWizardNext() override { return -1; }
+    LRESULT OnWizardBack() override { return -1; }
 
 protected:
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
