@@ -235,6 +235,7 @@ void ExtractPackage(CWorkerThread& worker) {
         }
         if (code != 0) {
             init.SetFinishStatus(code);
+            init.FailedPartFile = failed;
             SendWorkerLog(worker, 0, kDriverSource, ErrorToMessage(code, failed));
             worker.Notify(WM_ZEL_EXTRACTION_FAILED, 0, 0);
             return;
@@ -246,6 +247,7 @@ void ExtractPackage(CWorkerThread& worker) {
     const std::wstring cabinetPath = cabinetFolder + cabinetName;
     if (!CUtilPaths::FileExists(cabinetPath)) {
         init.SetFinishStatus(PartMissing);
+        init.FailedPartFile = cabinetPath;
         SendWorkerLog(worker, 0, kDriverSource, ErrorToMessage(FDIERROR_CABINET_NOT_FOUND, cabinetPath));
         // Ended, not failed: the window reads the failure from the finish status.
         worker.Notify(WM_ZEL_EXTRACTION_ENDED, 0, 0);

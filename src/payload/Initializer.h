@@ -98,6 +98,8 @@ public:
     // The extraction-location page's "overwrite without prompting"; quiet
     // runs always overwrite.
     int OverwriteWithoutPrompting = 0;
+    // The part file a failed multi-part check or extraction names.
+    std::wstring FailedPartFile;
 
 private:
     // The wizard's pre-extraction checks read the same settings file.

@@ -7,6 +7,8 @@
 #include "payload/LanguageTexts.h"
 #include "ui/ControlText.h"
 
+#include <algorithm>
+
 namespace {
 constexpr int kIconId = 912;
 constexpr wchar_t kLogSource[] = L"Overwrite dialog";
@@ -81,8 +83,26 @@ BOOL CFileOverwrite::OnInitDialog() {
 
     CreateButtons();
     SetTexts();
+    CentreOverOwner();
     MoveFocusTo(0);
     return FALSE;  // the focus is set
+}
+
+// The template puts the dialog at the screen's corner, away from the wizard
+// whose extraction it interrupts.
+void CFileOverwrite::CentreOverOwner() {
+    HWND hwnd = Handle();
+    HWND owner = ::GetWindow(hwnd, GW_OWNER);
+    RECT area{};
+    if (owner == nullptr || !::IsWindowVisible(owner) || !::GetWindowRect(owner, &area))
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT own{};
+    ::GetWindowRect(hwnd, &own);
+    const int width = own.right - own.left;
+    const int height = own.bottom - own.top;
+    const int x = std::max<LONG>(0, area.left + (area.right - area.left - width) / 2);
+    const int y = std::max<LONG>(0, area.top + (area.bottom - area.top - height) / 2);
+    ::SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CFileOverwrite::CreateButtons() {

@@ -61,6 +61,7 @@ protected:
 private:
     void CreateButtons();
     void SetTexts();
+    void CentreOverOwner();
     void MoveFocusTo(int index);
     // Returns false for ids that are not one of the answers.
     bool Choose(int controlId);

@@ -14,6 +14,8 @@
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
 #include "platform/SettingsFile.h"
+#include "platform/Util.h"
+#include "ui/ControlText.h"
 #include "ui/ProgressSteps.h"
 #include "ui/TavoSheet.h"
 #include "ui/FileOverwrite.h"
@@ -27,6 +29,12 @@ constexpr int kExtractionBar = 1002;
 constexpr int kInstallHeading = 1062;
 constexpr int kInstallStatus = 1063;
 constexpr int kInstallBar = 1064;
+constexpr UINT_PTR kDeferredEndTimer = 1;
+constexpr int kFinishText = 1033;
+constexpr int kFinishPicture = 1051;
+constexpr int kFinishMessage = 1061;
+constexpr int kOpenLocationBox = 1014;
+constexpr int kFailedBitmap = 147;
 
 std::wstring RuntimeSetting(const wchar_t* key) {
     return CSettingsFile(theInitializer.SettingsFilePath).GetString(L"Runtime", key);
@@ -105,24 +113,59 @@ BOOL CExtractorPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         const int answer = question.Answer();
         // A dialog that could not ask keeps the file: nothing is lost.
         OverwriteAnswer = answer >= OverwriteYes && answer <= OverwriteCancel ? answer : OverwriteNo;
+        if (OverwriteAnswer == OverwriteCancel) cancelledInQuestion_ = true;
         result = 1;
         return TRUE;
     }
     case WM_ZEL_EXTRACTION_ENDED:
-        // A cancel confirmed meanwhile wins over the end that was on its way.
-        if (!TavoSheet().CancelConfirmed()) OnExtractionEnded();
-        result = 1;
-        return TRUE;
     case WM_ZEL_EXTRACTION_FAILED:
-        if (!TavoSheet().CancelConfirmed()) {
-            TavoSheet().NoteExtraction(false);
-            TavoSheet().JumpToFinish();
+        // The cancel question's own message loop delivers the end too; it
+        // waits for the answer, so that a Yes is never shown as a success.
+        if (TavoSheet().InCancelQuestion()) {
+            deferredEnd_ = message;
+            ::SetTimer(Handle(), kDeferredEndTimer, 50, nullptr);
+        } else {
+            OnWorkerEnd(message);
         }
         result = 1;
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != kDeferredEndTimer) return CTavoPage::OnMessage(message, wParam, lParam, result);
+        if (!TavoSheet().InCancelQuestion()) {
+            ::KillTimer(Handle(), kDeferredEndTimer);
+            const UINT end = deferredEnd_;
+            deferredEnd_ = 0;
+            if (end != 0) OnWorkerEnd(end);
+        }
+        result = 0;
         return TRUE;
     default:
         return CTavoPage::OnMessage(message, wParam, lParam, result);
     }
+}
+
+void CExtractorPage::OnWorkerEnd(UINT message) {
+    // A cancel confirmed meanwhile wins over the end that was on its way.
+    if (TavoSheet().CancelConfirmed()) return;
+    if (message == WM_ZEL_EXTRACTION_ENDED)
+        OnExtractionEnded();
+    else
+        OnExtractionFailed();
+}
+
+void CExtractorPage::OnExtractionFailed() {
+    CTavoSheet& sheet = TavoSheet();
+    if (cancelledInQuestion_) {
+        // Cancel in the overwrite question ends the run like a confirmed
+        // cancel: what the run wrote goes, the exit code says cancelled.
+        // The worker has stopped, so the flag no longer stops anything.
+        CancelRequested = 1;
+        sheet.NoteCancel(WizardPage::Extractor);
+        theInitializer.SetFinishStatus(11);
+    } else {
+        sheet.NoteExtraction(false);
+    }
+    sheet.JumpToFinish();
 }
 
 void CExtractorPage::OnExtractionEnded() {
@@ -156,20 +199,53 @@ void CExtractorPage::OnExtractionEnded() {
 
 // ---- finish ----
 
+namespace {
+HFONT WindowFont(HWND window) { return reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)); }
+}  // namespace
+
 void CFinishPage::SetResultTexts() {
+    HWND page = Handle();
     FinishTextInputs inputs;
     inputs.FinishStatus = theInitializer.GetFinishStatus();
     inputs.DisplayName = WizardHost().DisplayName();
+    inputs.PartFileName = theInitializer.FailedPartFile;
     inputs.LaunchAtFinish = TavoSheet().LaunchAtFinishFlag;
     inputs.ExtractOnly = theInitializer.GetExtractOnly();
     inputs.AutoLaunch = theInitializer.IsAutoLaunchEnabled();
-    FinishText result = FinishResultText(inputs);
+    const FinishText result = FinishResultText(inputs);
     failed_ = result.Failed ? 1 : 0;
-    ::SetDlgItemTextW(Handle(), 1033, result.Text.c_str());
-    if (inputs.FinishStatus == 0 || inputs.FinishStatus == -6) {
-        std::wstring message = WizardHost().FinishMessage();
-        if (!message.empty()) ::SetDlgItemTextW(Handle(), 1061, message.c_str());
+    HWND text = ::GetDlgItem(page, kFinishText);
+    switch (result.Fit) {
+    case FinishTextFit::Placeholder:
+        zel::SetFittedControlText(text, result.Text, zel::FitOptions::Unpadded(), WindowFont(page));
+        break;
+    case FinishTextFit::FinishPage:
+        zel::SetFittedControlText(text, result.Text, zel::FitOptions::FinishPage());
+        break;
+    case FinishTextFit::AsIs:
+        ::SetWindowTextW(text, result.Text.c_str());
+        break;
     }
+    if (inputs.FinishStatus == 0 || inputs.FinishStatus == -6) {
+        const std::wstring message = WizardHost().FinishMessage();
+        if (!message.empty())
+            zel::SetFittedControlText(::GetDlgItem(page, kFinishMessage), message, zel::FitOptions::FinishPage());
+    }
+}
+
+void CFinishPage::OfferOpenLocation() {
+    OpenLocationInputs inputs;
+    inputs.OpenExtractionLocation = RuntimeSetting(L"OpenExtractionLocation");
+    inputs.Failed = failed_ != 0;
+    inputs.LaunchFile = RuntimeSetting(RuntimeSetting(L"Multilaunch") == L"1" ? L"AutoLaunch1" : L"AutoLaunch");
+    inputs.UserIsAdmin = theUtil.IsUserAdmin() != 0;
+    inputs.ExtractOnly = theInitializer.GetExtractOnly();
+    inputs.LaunchAtFinish = TavoSheet().LaunchAtFinishFlag;
+    inputs.WaitForAutolaunch = theInitializer.WaitForAutolaunchFinish;
+    if (!ShowOpenLocationBox(inputs)) return;
+    ::SetDlgItemTextW(Handle(), kOpenLocationBox, GetLangString(609).c_str());
+    ::CheckDlgButton(Handle(), kOpenLocationBox, BST_UNCHECKED);
+    ::ShowWindow(::GetDlgItem(Handle(), kOpenLocationBox), SW_SHOW);
 }
 
 BOOL CFinishPage::OnInitDialog() {
@@ -177,14 +253,16 @@ BOOL CFinishPage::OnInitDialog() {
     CTavoSheet& sheet = TavoSheet();
     sheet.SetCloseEnabled(5);
     CreateFonts();
-    SetHeadingFont(1033);
-    SetBodyFont(1061);
-    SetBodyFont(1014);
+    SetHeadingFont(kFinishText);
+    SetBodyFont(kFinishMessage);
+    SetBodyFont(kOpenLocationBox);
     SetResultTexts();
     if (theInitializer.GetFinishStatus() != 0) {
-        HBITMAP failed = ::LoadBitmapW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(147));
-        ::SendDlgItemMessageW(Handle(), 1051, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(failed));
+        failedPicture_.reset(::LoadBitmapW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kFailedBitmap)));
+        ::SendDlgItemMessageW(Handle(), kFinishPicture, STM_SETIMAGE, IMAGE_BITMAP,
+                              reinterpret_cast<LPARAM>(failedPicture_.get()));
     }
+    OfferOpenLocation();
     sheet.ShowButtons(L"FINISH", 1);
     sheet.ShowButtons(L"BACK,NEXT,CANCEL", 0);
     sheet.EnableButtons(L"FINISH", 1);
@@ -202,9 +280,33 @@ BOOL CFinishPage::OnSetActive() {
     return TRUE;
 }
 
+void CFinishPage::OpenExtractionFolder() {
+    const wchar_t* source = L"CFinishPage::OnWizardNext";
+    const std::wstring path = theInitializer.GetExtractionPath();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        if (CUtilPaths::CanWriteInFolder(path, L"")) {
+            std::wstring error;
+            theUtil.LaunchApplication(path, L"", error, 0);
+            return;
+        }
+        TavoSheet().ShowWindow(false);
+        zel::AppMessageBox(ReplaceTokens(GetLangString(414), {{L"[INVALIDPATH]", path}}), MB_OK | MB_ICONERROR);
+        theLog.LogMessage(0, source, L"Please check the permission of the path: %s", path.c_str());
+        return;
+    }
+    TavoSheet().ShowWindow(false);
+    zel::AppMessageBox(ReplaceTokens(GetLangString(107), {{L"[PATH]", path}}), MB_OK | MB_ICONERROR);
+    theLog.LogMessage(0, source, L"Extration path does not exist : %s", path.c_str());
+}
+
 BOOL CFinishPage::OnWizardFinish() {
     CTavoSheet& sheet = TavoSheet();
-    if (theInitializer.GetExtractOnly() == 0 && sheet.LaunchAtFinishFlag == 0 && !sheet.CancelConfirmed())
-        sheet.RunLaunch();
+    if (::IsWindowVisible(::GetDlgItem(Handle(), kOpenLocationBox)) &&
+        ::IsDlgButtonChecked(Handle(), kOpenLocationBox) == BST_CHECKED) {
+        OpenExtractionFolder();
+    } else if (theInitializer.GetExtractOnly() == 0 && sheet.LaunchAtFinishFlag == 0 && !sheet.CancelConfirmed()) {
+        if (sheet.RunLaunch() == CAutolaunchSequence::kEndWizard) sheet.EndDialog(0);
+    }
     return TRUE;
 }

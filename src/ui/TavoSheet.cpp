@@ -504,7 +504,7 @@ BOOL CTavoSheet::PreTranslateMessage(MSG* msg) {
         FocusFinishButton();
         break;
     case FocusMove::Browse:
-        ::SetFocus(tabTarget);
+        dirChangePage_.FocusBrowseButton();
         break;
     case FocusMove::None:
         break;

@@ -63,8 +63,15 @@ public:
 
     // How the run went.
     void NoteExtraction(bool succeeded);
+    // A cancel that ended the run without the cancel question.
+    void NoteCancel(WizardPage on) {
+        outcome_.CancelConfirmed = true;
+        outcome_.CancelledOn = on;
+    }
     WizardOutcome Outcome() const { return outcome_; }
     bool CancelConfirmed() const { return outcome_.CancelConfirmed; }
+    // The cancel question is on the screen.
+    bool InCancelQuestion() const { return inCancelQuestion_; }
 
     // CLaunchSheetHooks
     bool WindowExists() const override;

@@ -214,9 +214,16 @@ FinishText FinishResultText(const FinishTextInputs& in) {
             id = 612;
         else if (in.AutoLaunch == 1)
             id = 610;
-        return {zel::FillStringTemplate(GetLangString(id), product, in.DisplayName), false};
+        return {zel::FillStringTemplate(GetLangString(id), product, in.DisplayName), false,
+                FinishTextFit::Placeholder};
     }
     default:
-        return {withCheckLog(602), true};
+        return {withCheckLog(602), true, FinishTextFit::FinishPage};
     }
+}
+
+bool ShowOpenLocationBox(const OpenLocationInputs& in) {
+    if (in.OpenExtractionLocation != L"1" || in.Failed) return false;
+    if (!in.LaunchFile.empty() && in.UserIsAdmin && in.ExtractOnly != 1) return false;
+    return (in.LaunchAtFinish == 1 && in.WaitForAutolaunch != 0) || in.ExtractOnly == 1;
 }

@@ -110,9 +110,17 @@ int WizardExitCode(const WizardOutcome& outcome, int exitCodeSoFar);
 
 // The finish page's result text for a finish status, and whether it reports
 // a cancellation or an error.
+enum class FinishTextFit {
+    AsIs,
+    // The success text: fitted as the location page fits its texts.
+    Placeholder,
+    // Unexpected codes: the finish page's own fitting.
+    FinishPage,
+};
 struct FinishText {
     std::wstring Text;
     bool Failed = false;
+    FinishTextFit Fit = FinishTextFit::AsIs;
 };
 struct FinishTextInputs {
     int FinishStatus = 0;
@@ -123,3 +131,15 @@ struct FinishTextInputs {
     int AutoLaunch = 0;
 };
 FinishText FinishResultText(const FinishTextInputs& inputs);
+
+// Whether the finish page offers to open the extraction folder.
+struct OpenLocationInputs {
+    std::wstring OpenExtractionLocation;  // [Runtime] OpenExtractionLocation
+    bool Failed = false;                  // the result text reports a cancel or an error
+    std::wstring LaunchFile;              // AutoLaunch1 or AutoLaunch
+    bool UserIsAdmin = true;
+    int ExtractOnly = 0;
+    int LaunchAtFinish = 1;
+    int WaitForAutolaunch = 1;
+};
+bool ShowOpenLocationBox(const OpenLocationInputs& inputs);

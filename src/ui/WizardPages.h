@@ -13,8 +13,10 @@
 #include <richedit.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
+class CTavoButton;
 class CTavoSheet;
 
 // Posted by the launch to make the finish page current; returns 1.
@@ -146,16 +148,26 @@ private:
 
 class CDirChangePage : public CTavoPage {
 public:
-    CDirChangePage() : CTavoPage(IDD_DIRCHANGE_PAGE, WizardPage::DirChange, true, true) {}
+    CDirChangePage();
+    ~CDirChangePage() override;
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    // The sheet's Tab reached the Browse button.
+    void FocusBrowseButton();
 
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void SetTexts();
+    void CreateBrowseButton();
+    void Browse();
+    void OnExtractOnlyClicked();
+
+    std::unique_ptr<CTavoButton> browse_;
 };
 
 class CExtractorPage : public CTavoPage {
@@ -163,16 +175,26 @@ public:
     CExtractorPage();
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
+    // The page moves on only when the worker ends: a Next or Back press
+    // that still arrives (a key, a late click) stays.
+    LRESULT OnWizardNext() override { return -1; }
+    LRESULT OnWizardBack() override { return -1; }
 
 protected:
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void SetStatusTexts(int statusString);
+    void OnWorkerEnd(UINT message);
     void OnExtractionEnded();
+    void OnExtractionFailed();
 
     CProgressCounter counter_;
     bool started_ = false;
+    // Cancel was the answer to the overwrite question.
+    bool cancelledInQuestion_ = false;
+    // The end the worker reported while the cancel question was open.
+    UINT deferredEnd_ = 0;
 };
 
 class CAutoLaunchSilentPage : public CTavoPage {
@@ -199,6 +221,9 @@ public:
 
 private:
     void SetResultTexts();
+    void OfferOpenLocation();
+    void OpenExtractionFolder();
 
     int failed_ = 0;
+    zel::UniqueGdiObject failedPicture_;
 };

@@ -298,35 +298,112 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- finish texts ----
 
-TEST(FinishResultText, ReportsSuccessCancelAndErrors) {
+struct FinishCase {
+    const char* name;
+    int status;
+    int launchAtFinish, extractOnly, autoLaunch;
+    const wchar_t* text;
+    bool failed;
+    FinishTextFit fit;
+};
+
+class FinishTextTable : public testing::TestWithParam<FinishCase> {};
+
+TEST_P(FinishTextTable, ChoosesTheTextByStatus) {
+    const FinishCase& c = GetParam();
     FinishTextInputs in;
+    in.FinishStatus = c.status;
     in.DisplayName = L"Pkg 1.0";
-    in.FinishStatus = 0;
-    FinishText success = FinishResultText(in);
-    EXPECT_EQ(success.Text, L"Extraction successful for Pkg 1.0.");
-    EXPECT_FALSE(success.Failed);
-
-    in.LaunchAtFinish = 0;
-    EXPECT_EQ(FinishResultText(in).Text, L"Installation will start after Finish button is clicked.");
-    in.LaunchAtFinish = 1;
-    in.AutoLaunch = 1;
-    EXPECT_EQ(FinishResultText(in).Text, L"Installation complete : Pkg 1.0");
-
-    in.FinishStatus = 11;
-    FinishText cancelled = FinishResultText(in);
-    EXPECT_EQ(cancelled.Text, L"The extraction of Pkg 1.0 has been cancelled.");
-    EXPECT_TRUE(cancelled.Failed);
-
-    // A cancel on the requirements page leaves -1: the error text.
-    in.FinishStatus = -1;
-    FinishText error = FinishResultText(in);
-    EXPECT_EQ(error.Text, L"An error occurred. Please check the log file.");
-    EXPECT_TRUE(error.Failed);
-
-    in.FinishStatus = -2;
-    in.PartFileName = L"Pkg.002";
-    EXPECT_EQ(FinishResultText(in).Text, L"Part file Pkg.002 not found. Please check the log file.");
+    in.PartFileName = L"C:\\Dl\\Pkg.002";
+    in.LaunchAtFinish = c.launchAtFinish;
+    in.ExtractOnly = c.extractOnly;
+    in.AutoLaunch = c.autoLaunch;
+    const FinishText got = FinishResultText(in);
+    EXPECT_EQ(got.Text, c.text);
+    EXPECT_EQ(got.Failed, c.failed);
+    EXPECT_EQ(got.Fit, c.fit);
 }
+
+constexpr auto AsIs = FinishTextFit::AsIs;
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, FinishTextTable,
+    testing::Values(
+        FinishCase{"success", 0, 1, 0, 0, L"Extraction successful for Pkg 1.0.", false, FinishTextFit::Placeholder},
+        FinishCase{"success_setups_at_finish", 0, 0, 0, 1, L"Installation will start after Finish button is clicked.",
+                   false, FinishTextFit::Placeholder},
+        // Extract-only wins over a launch that was to wait for Finish.
+        FinishCase{"success_extract_only", 0, 0, 1, 0, L"Extraction successful for Pkg 1.0.", false,
+                   FinishTextFit::Placeholder},
+        FinishCase{"success_launched", 0, 1, 0, 1, L"Installation complete : Pkg 1.0", false,
+                   FinishTextFit::Placeholder},
+        FinishCase{"extraction_cancelled", 11, 1, 0, 0, L"The extraction of Pkg 1.0 has been cancelled.", true, AsIs},
+        FinishCase{"installation_cancelled", 12, 1, 0, 1, L"The installation of Pkg 1.0 has been cancelled.", true,
+                   AsIs},
+        FinishCase{"launch_file_missing", 2, 1, 0, 1,
+                   L"The file for launching the setup is not found. Please check the log file.", true, AsIs},
+        FinishCase{"part_missing", -2, 1, 0, 0, L"Part file C:\\Dl\\Pkg.002 not found. Please check the log file.",
+                   true, AsIs},
+        FinishCase{"part_invalid", -3, 1, 0, 0, L"Part file C:\\Dl\\Pkg.002 is invalid. Please check the log file.",
+                   true, AsIs},
+        FinishCase{"part_corrupt", -5, 1, 0, 0, L"Part file C:\\Dl\\Pkg.002 is corrupt. Please check the log file.",
+                   true, AsIs},
+        FinishCase{"installation_incomplete_check_log", -4, 1, 0, 1,
+                   L"Installation not complete : Pkg 1.0. Please check the log file.", false, AsIs},
+        FinishCase{"installation_incomplete", -6, 1, 0, 1, L"Installation not complete : Pkg 1.0.", false, AsIs},
+        // A cancel on the requirements page leaves -1: the error text.
+        FinishCase{"requirements_cancelled", -1, 1, 0, 0, L"An error occurred. Please check the log file.", true,
+                   FinishTextFit::FinishPage},
+        FinishCase{"engine_error", 4, 1, 0, 0, L"An error occurred. Please check the log file.", true,
+                   FinishTextFit::FinishPage}),
+    [](const testing::TestParamInfo<FinishCase>& info) { return std::string(info.param.name); });
+
+struct OpenLocationCase {
+    const char* name;
+    void (*change)(OpenLocationInputs&);
+    bool shown;
+};
+
+class OpenLocationTable : public testing::TestWithParam<OpenLocationCase> {};
+
+TEST_P(OpenLocationTable, OffersTheFolderOnlyWhenNothingElseHappensAtFinish) {
+    const OpenLocationCase& c = GetParam();
+    // The base: a package that launches nothing, asked to offer the folder.
+    OpenLocationInputs in;
+    in.OpenExtractionLocation = L"1";
+    c.change(in);
+    EXPECT_EQ(ShowOpenLocationBox(in), c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conditions, OpenLocationTable,
+    testing::Values(
+        OpenLocationCase{"no_launch", [](OpenLocationInputs&) {}, true},
+        OpenLocationCase{"setting_absent", [](OpenLocationInputs& i) { i.OpenExtractionLocation = L""; }, false},
+        OpenLocationCase{"setting_not_exactly_1", [](OpenLocationInputs& i) { i.OpenExtractionLocation = L"01"; },
+                         false},
+        OpenLocationCase{"after_cancel_or_error", [](OpenLocationInputs& i) { i.Failed = true; }, false},
+        OpenLocationCase{"admin_with_setup", [](OpenLocationInputs& i) { i.LaunchFile = L"setup.exe"; }, false},
+        OpenLocationCase{"admin_with_setup_extract_only",
+                         [](OpenLocationInputs& i) {
+                             i.LaunchFile = L"setup.exe";
+                             i.ExtractOnly = 1;
+                         },
+                         true},
+        OpenLocationCase{"setup_but_not_admin",
+                         [](OpenLocationInputs& i) {
+                             i.LaunchFile = L"setup.exe";
+                             i.UserIsAdmin = false;
+                         },
+                         true},
+        OpenLocationCase{"setups_wait_for_finish", [](OpenLocationInputs& i) { i.LaunchAtFinish = 0; }, false},
+        OpenLocationCase{"no_wait_for_autolaunch", [](OpenLocationInputs& i) { i.WaitForAutolaunch = 0; }, false},
+        OpenLocationCase{"no_wait_but_extract_only",
+                         [](OpenLocationInputs& i) {
+                             i.WaitForAutolaunch = 0;
+                             i.ExtractOnly = 1;
+                         },
+                         true}),
+    [](const testing::TestParamInfo<OpenLocationCase>& info) { return std::string(info.param.name); });
 
 // ---- dialog template font ----
 
