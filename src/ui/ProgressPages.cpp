@@ -174,25 +174,27 @@ void CExtractorPage::OnExtractionEnded() {
     sheet.NoteExtraction(init.GetFinishStatus() == 0);
     const int autoLaunch = init.IsAutoLaunchEnabled();
 
-    bool blocked = false;                                                                             // 1
+    // On a system the package does not support, its message comes right
+    // after the extraction and the installation page is skipped.
+    bool blocked = false;
     if (autoLaunch == 1 && (WizardHost().OsCheckedBeforeExtraction() || !init.NoOSCheck) && WizardHost().OsCheckResult() == 302) {
         zel::AppMessageBox(init.SupportedOSMessage, MB_OK | MB_ICONERROR);
         blocked = true;
     }
-    if (!blocked && RuntimeSetting(L"AutoLaunchInstallationDialog") == L"1" && init.GetExtractOnly() == 0 &&  // 2
+    if (!blocked && RuntimeSetting(L"AutoLaunchInstallationDialog") == L"1" && init.GetExtractOnly() == 0 &&
         autoLaunch == 1 && init.WaitForAutolaunchFinish != 0) {
         sheet.SetActivePage(sheet.PageOf(WizardPage::AutoLaunch));
         return;
     }
-    const std::wstring launch = RuntimeSetting(L"Autolaunch");                                        // 3
+    const std::wstring launch = RuntimeSetting(L"Autolaunch");
     const std::wstring multi = RuntimeSetting(L"Multilaunch");
     sheet.LaunchAtFinishFlag = 1;
-    if (!launch.empty() && init.WaitForAutolaunchFinish == 0 && multi == L"1" && !blocked) {          // 4
+    if (!launch.empty() && init.WaitForAutolaunchFinish == 0 && multi == L"1" && !blocked) {
         sheet.LaunchAtFinishFlag = 0;
         sheet.JumpToFinish();
-    } else if (autoLaunch == 1) {                                                                     // 5
+    } else if (autoLaunch == 1) {
         if (sheet.RunLaunch() == CAutolaunchSequence::kEndWizard) sheet.EndDialog(0);
-    } else if (!blocked) {                                                                            // 6, 7
+    } else if (!blocked) {
         sheet.JumpToFinish();
     }
 }

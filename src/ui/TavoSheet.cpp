@@ -124,15 +124,15 @@ void CTavoSheet::OnInitialized() {
     outcome_.SheetShown = true;
     if (zel::GetApp() != nullptr) zel::GetApp()->SetMainWindow(hwnd);
 
-    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId));                 // 1
+    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId));
     ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
-    ::SetWindowLongPtrW(hwnd, GWL_STYLE, ::GetWindowLongPtrW(hwnd, GWL_STYLE) | WS_MINIMIZEBOX | WS_SYSMENU);  // 2
+    ::SetWindowLongPtrW(hwnd, GWL_STYLE, ::GetWindowLongPtrW(hwnd, GWL_STYLE) | WS_MINIMIZEBOX | WS_SYSMENU);
     ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     ::AppendMenuW(::GetSystemMenu(hwnd, FALSE), MF_STRING, SC_MINIMIZE, L"Minimize");
 
-    if (HWND help = ::GetDlgItem(hwnd, IDHELP)) ::ShowWindow(help, SW_HIDE);                           // 3
+    if (HWND help = ::GetDlgItem(hwnd, IDHELP)) ::ShowWindow(help, SW_HIDE);
     for (int id : {IDC_BACK_BUTTON, IDC_NEXT_BUTTON, IDCANCEL, IDC_FINISH_BUTTON}) {
         if (HWND button = ::GetDlgItem(hwnd, id)) {
             ::ShowWindow(button, SW_HIDE);
@@ -142,10 +142,10 @@ void CTavoSheet::OnInitialized() {
     // The button band is the bottom banner's: no line runs across it.
     if (HWND line = ::GetDlgItem(hwnd, kPlatformSeparatorId)) ::ShowWindow(line, SW_HIDE);
 
-    if (!WizardHost().BottomImagePath().empty()) bottomBanner_.LoadFromFile(WizardHost().BottomImagePath());                  // 4
+    if (!WizardHost().BottomImagePath().empty()) bottomBanner_.LoadFromFile(WizardHost().BottomImagePath());
     if (!WizardHost().TopImagePath().empty()) topBanner_.LoadFromFile(WizardHost().TopImagePath());
 
-    std::wstring setupType = CSettingsFile(theInitializer.SettingsFilePath).GetString(L"Package", L"Setuptype");  // 5
+    std::wstring setupType = CSettingsFile(theInitializer.SettingsFilePath).GetString(L"Package", L"Setuptype");
     if (::_wcsicmp(setupType.c_str(), L"PLUS") != 0) {
         theLog.LogMessage(8, L"Setuptype", L"%s", L"Classic");
         CreateTitle();
@@ -153,7 +153,7 @@ void CTavoSheet::OnInitialized() {
         theLog.LogMessage(8, L"Setuptype", L"%s", L"PLUS");
     }
 
-    RECT client = {};                                                                                  // 7
+    RECT client = {};
     ::GetClientRect(hwnd, &client);
     if (HWND page = PropSheet_GetCurrentPageHwnd(hwnd)) {
         ::GetWindowRect(page, &pageRect_);
@@ -162,10 +162,10 @@ void CTavoSheet::OnInitialized() {
     pageBottom_ = pageRect_.bottom;
     bandHeight_ = client.bottom - pageBottom_;
 
-    CreateButtonBar();                                                                                 // 8
-    SetButtonCaptions(L"");                                                                            // 9
+    CreateButtonBar();
+    SetButtonCaptions(L"");
 
-    ready_ = 1;                                                                                        // 10
+    ready_ = 1;
     startPage_ = static_cast<CTavoPage*>(GetActivePage());
     WizardHost().SetStartPageSet();
     if (startPage_ != nullptr) startPage_->OnInitDialog();
