@@ -143,9 +143,12 @@ KeyDecision FilterKey(const KeyContext& c) {
         if (c.TabTarget != ButtonRole::None) {
             d.Focus = FocusFor(c.TabTarget);
             d.Consumed = true;
-        } else {
+        } else if (c.NextEnabled) {
             d.Focus = FocusMove::NextKeep;
         }
+        // With Next disabled its look has nothing to follow, and handing the
+        // focus to Cancel would let the platform's Tab wrap back to where it
+        // started: the license page's list kept the focus for ever.
         return d;
     }
     if (c.Key == VK_RETURN || c.Key == VK_SPACE) {

@@ -22,7 +22,10 @@ from quiet_support import finish_stub
 
 CAPTION = "Zel Launch 1.0"
 BACK, NEXT, CANCEL, FINISH = 12323, 12324, 2, 12325
-OVERWRITE = 1023
+OVERWRITE, EXTRACT_ONLY = 1023, 1001
+LANGUAGE_HEADING, JAPANESE_RADIO, ENGLISH_RADIO = 1013, 1006, 1007
+LICENSE_LIST, LICENSE_VIEWER, LICENSE_BOX = 1059, 1039, 1020
+LICENSE = b"Terms of use of the Zel Launch package.\r\n"
 
 
 @dataclass
@@ -30,7 +33,8 @@ class Page:
     name: str
     # The control that is visible only while the page is current.
     marker: int
-    # The control that has the focus when the page opens (None: not checked).
+    # The control that has the focus when the page opens (None: not checked),
+    # or a dict of them by language.
     entry: object = None
     # (key, id of the control that has the focus afterwards)
     keys: list = field(default_factory=list)
@@ -48,6 +52,10 @@ def release_setup(robot, package):
     (package.folder / "release.flag").write_text("go")
 
 
+def license_accepted(robot):
+    assert robot.is_checked(LICENSE_BOX) and robot.is_enabled(NEXT)
+
+
 def overwrite_checked(robot):
     assert robot.is_checked(OVERWRITE)
 
@@ -55,7 +63,17 @@ def overwrite_checked(robot):
 PAGES = [
     Page("welcome", 1047, entry=NEXT, keys=[("TAB", CANCEL), ("SHIFT+TAB", NEXT), ("RIGHT", CANCEL), ("LEFT", NEXT)],
          leave="ENTER"),
-    Page("location", 1000, entry=1000, keys=[("TAB", OVERWRITE), ("SPACE", OVERWRITE), ("TAB", BACK), ("TAB", NEXT),
+    # The radios list the languages last first; the one of the run holds the focus.
+    Page("language", LANGUAGE_HEADING, entry={"en": ENGLISH_RADIO, "ja": JAPANESE_RADIO},
+         keys=[("TAB", BACK), ("TAB", NEXT), ("TAB", CANCEL), ("SHIFT+TAB", NEXT)], leave="ENTER",
+         sections="[Dialogs]\nLanguageDialog=1\nLicenseDialog=1\n"),
+    # Next stays disabled until the terms are accepted with Space; then it
+    # takes the focus.
+    Page("license", LICENSE_LIST, entry=LICENSE_LIST, keys=[("TAB", LICENSE_VIEWER), ("TAB", LICENSE_BOX),
+                                                            ("SPACE", NEXT)],
+         leave="ENTER", check=license_accepted, sections="[LicenseFiles]\n1033=License.txt\n1041=License.txt\n"),
+    Page("location", 1000, entry=1000, keys=[("TAB", OVERWRITE), ("SPACE", OVERWRITE), ("TAB", EXTRACT_ONLY),
+                                             ("TAB", BACK), ("TAB", NEXT),
                                              ("TAB", CANCEL), ("SHIFT+TAB", NEXT)],
          leave="ENTER", runtime="AllowChangeTarget=1\n", check=overwrite_checked),
     # Many small files keep the extraction going long enough to be seen.
@@ -85,6 +103,7 @@ JAPANESE_STRINGS = {
     512: "\u30a4\u30f3\u30b9\u30c8\u30fc\u30eb\u3057\u3066\u3044\u307e\u3059 ...",
     513: "\u5c55\u958b\u3057\u305f\u30bd\u30d5\u30c8\u30a6\u30a7\u30a2\u3092\u30a4\u30f3\u30b9\u30c8\u30fc"
          "\u30eb\u3057\u3066\u3044\u307e\u3059\u3002",
+    304: "\u4f7f\u7528\u8a31\u8afe\u5951\u7d04",
     610: "\u30a4\u30f3\u30b9\u30c8\u30fc\u30eb\u304c\u5b8c\u4e86\u3057\u307e\u3057\u305f : [PRODUCTNAME]",
 }
 
@@ -96,9 +115,17 @@ def language_file():
     return b"\xff\xfe" + "\r\n".join(lines + [""]).encode("utf-16-le")
 
 
+def radio_captions():
+    """The language page's captions: each language in its own script."""
+    lines = ["[RADIOBUTTONSTRING]", "1033=&English", "1041=\u65e5\u672c\u8a9e(&J)"]
+    return b"\xff\xfe" + "\r\n".join(lines + [""]).encode("utf-16-le")
+
+
 def walk_package(launch_package):
     contents = {f"content/many/f{i:04}.bin": os.urandom(512) for i in range(3000)}
     contents["Default1041.ulf"] = language_file()
+    contents["License.txt"] = LICENSE
+    contents["Defaultx.ulf"] = radio_captions()
     return launch_package("".join(p.runtime for p in PAGES),
                           "[Languages]\nSetupLanguages=1033;1041\n" + "".join(p.sections for p in PAGES),
                           files=contents)
@@ -132,8 +159,9 @@ def test_keyboard_walk_through_every_page(wine, robot, launch_package, japanese_
             # The page's controls paint in their own time after it shows.
             time.sleep(0.5)
             robot.screenshot(f"{language}-{page.name}")
-            if page.entry is not None:
-                wait_focus(robot, page.entry, f"when the {page.name} page opens")
+            entry = page.entry.get(language) if isinstance(page.entry, dict) else page.entry
+            if entry is not None:
+                wait_focus(robot, entry, f"when the {page.name} page opens")
             for key, focused in page.keys:
                 robot.key(key, window=robot.window)
                 # A key is handled in the program's own time: a focus that

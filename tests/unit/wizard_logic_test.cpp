@@ -226,6 +226,8 @@ INSTANTIATE_TEST_SUITE_P(
                 true},
         KeyCase{"tab_to_a_check_box", Key(VK_TAB, B::Cancel, 2, P::License, B::None), M::NextKeep, T::None, false,
                 false},
+        KeyCase{"tab_in_the_page_next_disabled", NextDisabled(Key(VK_TAB, B::None, 1059, P::License, B::None)), M::None,
+                T::None, false, false},
         KeyCase{"enter_on_welcome_next", Key(VK_RETURN, B::Next, 12324, P::Welcome), M::None, T::Next, false, true},
         KeyCase{"space_on_welcome_cancel", Key(VK_SPACE, B::Cancel, 2, P::Welcome), M::None, T::Focused, false, true},
         KeyCase{"enter_on_finish_page", Key(VK_RETURN, B::None, 1014, P::Finish), M::None, T::Finish, false, true},
