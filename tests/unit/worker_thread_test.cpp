@@ -166,7 +166,8 @@ TEST(WorkerThread, AWorkerStoppingItsOwnWrapperDoesNotWaitForItself) {
     g_selfStopped = 0;
     DWORD start = ::GetTickCount();
     worker.Start(nullptr, StopsItself);
-    for (int i = 0; i < 400 && g_selfStopped == 0; ++i) ::Sleep(5);
+    // The flag is set just before the thread returns: wait for both.
+    for (int i = 0; i < 400 && (g_selfStopped == 0 || worker.IsRunning()); ++i) ::Sleep(5);
     EXPECT_EQ(g_selfStopped.load(), 1);
     EXPECT_LT(ElapsedSince(start), 800u);
     EXPECT_FALSE(worker.IsRunning());
