@@ -5,7 +5,10 @@ set -euo pipefail
 
 packages=(cmake ninja-build make mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine64 wine32:i386 xvfb xauth python3 python3-pytest cabextract gcab googletest wixl
-          g++ file zlib1g-dev x11-utils imagemagick time osslsigncode openssl)
+          g++ file zlib1g-dev x11-utils imagemagick time osslsigncode openssl
+          fonts-ipafont-gothic)
+# fonts-ipafont-gothic: the wizard's Japanese pictures show their glyphs, not
+# empty boxes.
 
 missing=()
 for p in "${packages[@]}"; do
