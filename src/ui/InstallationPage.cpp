@@ -17,11 +17,6 @@ namespace {
 constexpr int kInstallHeading = 1062;
 constexpr int kInstallStatus = 1063;
 constexpr int kInstallBar = 1064;
-
-void StartBar(HWND page, int id) {
-    ::SendDlgItemMessageW(page, id, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    ::SendDlgItemMessageW(page, id, PBM_SETPOS, 1, 0);
-}
 }  // namespace
 
 CAutoLaunchSilentPage::CAutoLaunchSilentPage() : CTavoPage(IDD_AUTOLAUNCH_PAGE, WizardPage::AutoLaunch, false, false) {
@@ -57,7 +52,7 @@ BOOL CAutoLaunchSilentPage::OnInitDialog() {
     CreateFonts();
     SetHeadingFont(kInstallHeading);
     SetBodyFont(kInstallStatus);
-    StartBar(Handle(), kInstallBar);
+    StartBar(kInstallBar);
     WizardHost().SetMessageBoxOwner(Handle());
     TavoSheet().SetDefaultButton(IDC_NEXT_BUTTON);
     RunHost().ExtractionWorker().Start(Handle(), LaunchSetupThread);

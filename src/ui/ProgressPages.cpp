@@ -26,9 +26,6 @@ namespace {
 constexpr int kExtractionHeading = 1052;
 constexpr int kExtractionStatus = 1037;
 constexpr int kExtractionBar = 1002;
-constexpr int kInstallHeading = 1062;
-constexpr int kInstallStatus = 1063;
-constexpr int kInstallBar = 1064;
 constexpr UINT_PTR kDeferredEndTimer = 1;
 constexpr int kFinishText = 1033;
 constexpr int kFinishPicture = 1051;
@@ -38,11 +35,6 @@ constexpr int kFailedBitmap = 147;
 
 std::wstring RuntimeSetting(const wchar_t* key) {
     return CSettingsFile(theInitializer.SettingsFilePath).GetString(L"Runtime", key);
-}
-
-void StartBar(HWND page, int id) {
-    ::SendDlgItemMessageW(page, id, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    ::SendDlgItemMessageW(page, id, PBM_SETPOS, 1, 0);
 }
 }  // namespace
 
@@ -65,7 +57,7 @@ BOOL CExtractorPage::OnInitDialog() {
     sheet.SetButtonCaptions(L"");
     SetStatusTexts(507);
     sheet.ShowButtons(L"NEXT,BACK", 0);
-    StartBar(Handle(), kExtractionBar);
+    StartBar(kExtractionBar);
     counter_.Start();
     // A package that needs a password is never extracted without it; a
     // confirmed cancel in the password dialog has moved to the finish page.

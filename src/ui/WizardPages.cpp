@@ -14,6 +14,8 @@
 #include "ui/ControlText.h"
 #include "ui/TavoSheet.h"
 
+#include <commctrl.h>
+
 #include <cstdint>
 
 namespace {
@@ -78,6 +80,11 @@ void CTavoPage::RepaintUnderPage() const {
     ::GetWindowRect(Handle(), &area);
     ::MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&area), 2);
     ::RedrawWindow(sheet, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void CTavoPage::StartBar(int id) const {
+    ::SendDlgItemMessageW(Handle(), id, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    ::SendDlgItemMessageW(Handle(), id, PBM_SETPOS, 1, 0);
 }
 
 BOOL CTavoPage::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {

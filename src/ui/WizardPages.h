@@ -54,6 +54,8 @@ protected:
     void SetHeadingAndStatus(int headingId, int headingString, int statusId, int statusString);
     // Repaints the part of the sheet under the page, background included.
     void RepaintUnderPage() const;
+    // A progress bar of 0 to 100 standing at its first step.
+    void StartBar(int id) const;
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
