@@ -110,13 +110,18 @@ BOOL CZelSelfExtractorUIApp::InitInstance() {
         return FALSE;
     }
 
-    if (FAILED(::OleInitialize(nullptr))) {
-        ShowBox(kOleFailedText, MB_OK);
-        theLog.LogMessage(0, L"InitInstance", kOleFailedText);
-        SetExitCode(kExitOleFailed);
-        return FALSE;
+    // A silent run shows nothing that needs OLE (starting a document takes
+    // COM for itself); under Wine the library alone costs it 2 MiB.
+    if (Unattended == 1 || Silent != 1) {
+        const auto initialize = zel::OleDll().oleInitialize;
+        if (initialize == nullptr || FAILED(initialize(nullptr))) {
+            ShowBox(kOleFailedText, MB_OK);
+            theLog.LogMessage(0, L"InitInstance", kOleFailedText);
+            SetExitCode(kExitOleFailed);
+            return FALSE;
+        }
+        oleStarted_ = true;
     }
-    oleStarted_ = true;
     // No control container or automation class factory is registered: the
     // run must leave nothing behind in the registry.
 
@@ -189,6 +194,9 @@ void CZelSelfExtractorUIApp::LoadBannerImages() {
 
 void CZelSelfExtractorUIApp::RunFrontEnd(int dispatch) {
     if (dispatch == kDispatchQuietRun) {
+        // Nobody types into a silent run: without an input method its hidden
+        // window starts no COM either.
+        if (Unattended != 1) zel::DisableInputMethod();
         // Visible in unattended runs; with both switches the flag is still set.
         CUnattendedExtracter dialog(Unattended);
         // Without its window nothing was extracted: never a success.
@@ -297,10 +305,10 @@ void CZelSelfExtractorUIApp::DeleteTempFolder() {
 void CZelSelfExtractorUIApp::DeleteExtractedContents() {
     const wchar_t* source = L"DeleteExtractedContents";
     auto& files = theInitializer.Extracted.Files;
-    for (auto it = files.rbegin(); it != files.rend(); ++it) {
-        theLog.LogMessage(8, source, L"Deleting file : %s\n", it->c_str());
-        theUtil.ClearReadOnly(*it);
-        if (!::DeleteFileW(it->c_str())) theLog.LogMessage(8, source, L"Could not delete file : %s", it->c_str());
+    for (const std::wstring& file : files) {
+        theLog.LogMessage(8, source, L"Deleting file : %s\n", file.c_str());
+        theUtil.ClearReadOnly(file);
+        if (!::DeleteFileW(file.c_str())) theLog.LogMessage(8, source, L"Could not delete file : %s", file.c_str());
         ::Sleep(10);
     }
     for (const std::wstring& folder : theInitializer.Extracted.Folders) {
@@ -327,7 +335,7 @@ void CZelSelfExtractorUIApp::StopGraphicsAndWorker() {
         GdiplusToken = 0;
     }
     if (oleStarted_) {
-        ::OleUninitialize();
+        zel::OleDll().oleUninitialize();
         oleStarted_ = false;
     }
 }

@@ -42,10 +42,12 @@ private:
 constexpr char kPackageSignature[4] = {'T', 'A', 'V', 'O'};
 constexpr char kCabinetSignature[4] = {'M', 'S', 'C', 'F'};
 
-// Every block handed to the decoder has room for a cabinet name, so the
-// next-cabinet name it passes with the cabinet information can be rewritten
-// in place (the platform's own decoder keeps it in a buffer of this size;
-// others allocate just the stored length).
+// In a part set every block handed to the decoder has room for a cabinet
+// name, so the next-cabinet name it passes with the cabinet information can
+// be renamed in place (the platform's own decoder keeps it in a buffer of this
+// size; others allocate just the stored length). A single cabinet is never
+// renamed: its blocks keep their size, since the decoder holds one for every
+// file of the cabinet at once.
 constexpr ULONG kMinAllocation = 256;
 
 constexpr wchar_t kCallbackSource[] = L"FdiCallback";
@@ -185,6 +187,11 @@ bool CCabDecompressor::Initialise() {
             error_.SetOwnCode(CabCodeNoCabinetDll);
             return false;
         }
+    }
+    if (!heap_) heap_.reset(::HeapCreate(0, 0, 0));
+    if (!heap_) {
+        error_.SetOwnCode(FDIERROR_ALLOC_FAIL);
+        return false;
     }
     EngineScope scope(this);
     context_ = fdiCreate_(FdiAlloc, FdiFree, FdiOpen, FdiRead, FdiWrite, FdiClose, FdiSeek, cpu80386,
@@ -366,9 +373,17 @@ int CCabDecompressor::CloseFile(INT_PTR handle) {
     return 0;
 }
 
-void* DIAMONDAPI CCabDecompressor::FdiAlloc(ULONG size) { return std::malloc(std::max(size, kMinAllocation)); }
+// The decoder is only ever called inside an EngineScope, so its blocks come
+// from and go back to the heap of the engine that made the call.
+void* DIAMONDAPI CCabDecompressor::FdiAlloc(ULONG size) {
+    if (activeEngine == nullptr) return nullptr;
+    const ULONG wanted = activeEngine->job_.MultiPart ? std::max(size, kMinAllocation) : size;
+    return ::HeapAlloc(activeEngine->heap_.get(), 0, wanted);
+}
 
-void DIAMONDAPI CCabDecompressor::FdiFree(void* memory) { std::free(memory); }
+void DIAMONDAPI CCabDecompressor::FdiFree(void* memory) {
+    if (activeEngine != nullptr && memory != nullptr) ::HeapFree(activeEngine->heap_.get(), 0, memory);
+}
 
 INT_PTR DIAMONDAPI CCabDecompressor::FdiOpen(char* name, int flags, int /*mode*/) {
     if (activeEngine == nullptr) return -1;
@@ -509,7 +524,7 @@ INT_PTR CCabDecompressor::OnCopyFile(PFDINOTIFICATION info) {
             }
             result = OpenFile(outputPath, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
         }
-        record_->Files.push_front(outputPath);
+        record_->Files.push_back(outputPath);
         LogLine(8, kCallbackSource, L"Extracting file : %s", outputPath);
     } else {
         result = OverwriteStep(outputPath);
@@ -556,7 +571,7 @@ INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
             if (::DeleteFileW(path.c_str())) {
                 LogLine(8, kOverwriteSource, L"Extracing file : %s", path);
                 INT_PTR handle = OpenFile(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
-                record_->Files.push_front(path);
+                record_->Files.push_back(path);
                 return handle;
             }
             // Only to learn why the file cannot be replaced.
@@ -572,7 +587,7 @@ INT_PTR CCabDecompressor::OverwriteStep(const std::wstring& path) {
         if (answer == OverwriteCancel) return kCancelResult;
     }
     LogLine(8, kOverwriteSource, L"Extracing file : %s", path);
-    record_->Files.push_front(path);
+    record_->Files.push_back(path);
     return created != -1 ? created : OpenFile(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, false);
 }
 

@@ -138,6 +138,11 @@ private:
     bool writeFailed_ = false;
     bool continuation_ = false;
     CError error_;
+    // The decoder's blocks, among them a file entry and a name for every file
+    // of a cabinet: a heap of their own gives them all back to the system
+    // with the engine, where freed blocks of the shared heap would stay with
+    // the run.
+    zel::UniqueHeap heap_;
     HFDI context_ = nullptr;
     // The file being written; the decoder holds it only by number.
     zel::UniqueHandle output_;

@@ -69,6 +69,13 @@ struct ModuleTraits {
     static void close(type h) noexcept { ::FreeLibrary(h); }
 };
 
+struct HeapTraits {
+    using type = HANDLE;
+    static type empty() noexcept { return nullptr; }
+    static bool valid(type h) noexcept { return h != nullptr; }
+    static void close(type h) noexcept { ::HeapDestroy(h); }
+};
+
 struct GdiObjectTraits {
     using type = HGDIOBJ;
     static type empty() noexcept { return nullptr; }
@@ -117,6 +124,7 @@ using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
+using UniqueHeap = UniqueResource<HeapTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueHook = UniqueResource<HookTraits>;
 using UniqueCryptProvider = UniqueResource<CryptProviderTraits>;

@@ -47,4 +47,50 @@ const VersionLibrary& VersionDll() {
     return library;
 }
 
+const ShellLibrary& ShellDll() {
+    static const ShellLibrary library = [] {
+        ShellLibrary found;
+        HMODULE module = LoadSystemLibrary(L"shell32.dll");
+        found.shellExecuteEx = GetProc<ShellLibrary::ExecuteFn>(module, "ShellExecuteExW");
+        found.browseForFolder = GetProc<ShellLibrary::BrowseFn>(module, "SHBrowseForFolderW");
+        found.pathFromIdList = GetProc<ShellLibrary::PathFromListFn>(module, "SHGetPathFromIDListW");
+        return found;
+    }();
+    return library;
+}
+
+const OleLibrary& OleDll() {
+    static const OleLibrary library = [] {
+        OleLibrary found;
+        HMODULE module = LoadSystemLibrary(L"ole32.dll");
+        found.oleInitialize = GetProc<OleLibrary::InitializeFn>(module, "OleInitialize");
+        found.oleUninitialize = GetProc<OleLibrary::UninitializeFn>(module, "OleUninitialize");
+        found.coInitializeEx = GetProc<OleLibrary::InitializeExFn>(module, "CoInitializeEx");
+        found.coUninitialize = GetProc<OleLibrary::UninitializeFn>(module, "CoUninitialize");
+        found.coTaskMemFree = GetProc<OleLibrary::TaskMemFreeFn>(module, "CoTaskMemFree");
+        found.createStreamOnHGlobal = GetProc<OleLibrary::StreamOnGlobalFn>(module, "CreateStreamOnHGlobal");
+        return found;
+    }();
+    return library;
+}
+
+void DisableInputMethod() {
+    // The input-method library is the system's and already loaded with the
+    // window library; it is never loaded here.
+    using DisableFn = BOOL(WINAPI*)(DWORD);
+    if (auto disable = GetProc<DisableFn>(::GetModuleHandleW(L"imm32.dll"), "ImmDisableIME"))
+        disable(static_cast<DWORD>(-1));
+}
+
+ComScope::ComScope() {
+    const OleLibrary& ole = OleDll();
+    // S_FALSE (already started on this thread) counts too and is balanced.
+    if (ole.coInitializeEx != nullptr && ole.coUninitialize != nullptr)
+        started_ = SUCCEEDED(ole.coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+}
+
+ComScope::~ComScope() {
+    if (started_) OleDll().coUninitialize();
+}
+
 }  // namespace zel

@@ -2,6 +2,7 @@
 
 #include "framework/Handles.h"
 #include "platform/Launch.h"
+#include "platform/SystemLibrary.h"
 #include "platform/UtilPaths.h"
 #include "platform/UtilSystem.h"
 
@@ -63,8 +64,11 @@ int CUtilLaunch::ShellStart(const std::wstring& program, const std::wstring& par
     info.lpFile = program.c_str();
     info.lpParameters = parameters.c_str();
     info.nShow = SW_SHOW;
-    if (!::ShellExecuteExW(&info)) {
-        DWORD error = ::GetLastError();
+    const auto execute = zel::ShellDll().shellExecuteEx;
+    // The shell may hand a document to a handler that needs COM.
+    zel::ComScope com;
+    if (execute == nullptr || !execute(&info)) {
+        DWORD error = execute == nullptr ? ERROR_MOD_NOT_FOUND : ::GetLastError();
         if (startError != nullptr) *startError = error != 0 ? error : ERROR_GEN_FAILURE;
         return -1;
     }

@@ -5,9 +5,7 @@
 #include "platform/SettingsFile.h"
 #include "platform/Text.h"
 
-#include <objbase.h>
-#include <shlobj.h>
-#include <shlwapi.h>
+#include <ntsecapi.h>
 
 #include <algorithm>
 #include <climits>
@@ -338,7 +336,9 @@ int CUtilPaths::CanWriteInFolder(const std::wstring& folder, const std::wstring&
 }
 
 void CUtilPaths::CreateFolderWithParents(const std::wstring& folder) {
-    ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    std::wstring path = folder;
+    while (path.size() > 1 && path.back() == L'\\') path.pop_back();
+    CreateFolderChain(path + L"\\");
 }
 
 int CUtilPaths::CreateFolderChain(const std::wstring& filePath) {
@@ -366,7 +366,8 @@ int CUtilPaths::CreateFolderChain(const std::wstring& filePath) {
 }
 
 int CUtilPaths::DeleteFolderTree(const std::wstring& folder) {
-    if (!::PathIsDirectoryW(folder.c_str())) return -1;
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return -1;
     return RemoveFolder(folder, Remover::DeleteTree, nullptr);
 }
 
@@ -397,9 +398,36 @@ std::wstring CUtilPaths::GetErrorMessage(DWORD code) {
     return n && text ? std::wstring(text, n) : std::wstring();
 }
 
+namespace {
+// What follows the last separator that is not itself last, as the shell's
+// path functions see a file name.
+std::wstring FileNamePart(const std::wstring& path) {
+    size_t start = 0;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const wchar_t c = path[i];
+        if ((c == L'\\' || c == L'/' || c == L':') && i + 1 < path.size() && path[i + 1] != L'\\' &&
+            path[i + 1] != L'/')
+            start = i + 1;
+    }
+    return path.substr(start);
+}
+
+// From the last dot on, unless a backslash or a space follows that dot.
+std::wstring ExtensionPart(const std::wstring& path) {
+    size_t dot = std::wstring::npos;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == L'\\' || path[i] == L' ')
+            dot = std::wstring::npos;
+        else if (path[i] == L'.')
+            dot = i;
+    }
+    return dot == std::wstring::npos ? std::wstring() : path.substr(dot);
+}
+}  // namespace
+
 std::wstring CUtilPaths::UserSpecificPath(const std::wstring& path) {
-    std::wstring name = ::PathFindFileNameW(path.c_str());
-    std::wstring extension = ::PathFindExtensionW(path.c_str());
+    std::wstring name = FileNamePart(path);
+    std::wstring extension = ExtensionPart(path);
     if (!extension.empty()) {
         wchar_t user[257] = {};
         DWORD size = 257;
@@ -475,10 +503,16 @@ int CUtilPaths::IsNumericText(const std::wstring& text) {
 }
 
 std::wstring CUtilPaths::NewGuidText() {
-    GUID guid = {};
-    if (FAILED(::CoCreateGuid(&guid))) return std::wstring();
+    // A random (version 4) GUID from the system's generator, as COM would
+    // make one, without loading COM.
+    unsigned char bytes[16] = {};
+    if (!::SystemFunction036(bytes, sizeof(bytes))) return std::wstring();
+    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
     wchar_t text[40] = {};
-    if (!::StringFromGUID2(guid, text, 40)) return std::wstring();
+    std::swprintf(text, 40, L"{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", bytes[0],
+                  bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8], bytes[9], bytes[10],
+                  bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
     return text;
 }
 

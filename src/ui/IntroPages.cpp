@@ -5,6 +5,7 @@
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
 #include "platform/SettingsFile.h"
+#include "platform/SystemLibrary.h"
 #include "ui/ControlText.h"
 #include "ui/IntroLogic.h"
 #include "ui/TavoSheet.h"
@@ -62,7 +63,8 @@ void CWelcomePage::LoadWelcomePicture() {
     std::memcpy(target, bytes, size);
     ::GlobalUnlock(copy);
     IStream* stream = nullptr;
-    if (FAILED(::CreateStreamOnHGlobal(copy, TRUE, &stream))) {
+    const auto createStream = zel::OleDll().createStreamOnHGlobal;
+    if (createStream == nullptr || FAILED(createStream(copy, TRUE, &stream))) {
         ::GlobalFree(copy);
         return;
     }

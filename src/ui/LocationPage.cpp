@@ -7,13 +7,13 @@
 #include "payload/ExtractionDriver.h"
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
+#include "platform/SystemLibrary.h"
 #include "platform/UtilPaths.h"
 #include "ui/ControlText.h"
 #include "ui/TavoButton.h"
 #include "ui/TavoSheet.h"
 #include "ui/WizardHost.h"
 
-#include <objbase.h>
 #include <shlobj.h>
 
 #include <cstdint>
@@ -206,14 +206,16 @@ void CDirChangePage::Browse() {
     info.lpszTitle = title.c_str();
     info.ulFlags = kPickerFlags;
     info.lpfn = &PickerCallback;
-    const HRESULT com = ::CoInitialize(nullptr);
-    if (LPITEMIDLIST chosen = ::SHBrowseForFolderW(&info)) {
+    const zel::ShellLibrary& shell = zel::ShellDll();
+    const zel::OleLibrary& ole = zel::OleDll();
+    if (shell.browseForFolder == nullptr || shell.pathFromIdList == nullptr || ole.coTaskMemFree == nullptr) return;
+    zel::ComScope com;
+    if (LPITEMIDLIST chosen = shell.browseForFolder(&info)) {
         wchar_t path[MAX_PATH] = {};
         // A choice without a file-system path (a virtual folder) is ignored.
-        if (::SHGetPathFromIDListW(chosen, path) && path[0] != L'\0') ::SetDlgItemTextW(Handle(), kPathEdit, path);
-        ::CoTaskMemFree(chosen);
+        if (shell.pathFromIdList(chosen, path) && path[0] != L'\0') ::SetDlgItemTextW(Handle(), kPathEdit, path);
+        ole.coTaskMemFree(chosen);
     }
-    if (SUCCEEDED(com)) ::CoUninitialize();
 }
 
 void CDirChangePage::FocusBrowseButton() {

@@ -13,8 +13,8 @@ import pytest
 
 from conftest import HELPERS
 
-PLANTED = ["Cabinet.dll", "version.dll", "gdiplus.dll", "comctl32.dll"]
-PREFER_NATIVE = "cabinet,gdiplus,comctl32=n,b"
+PLANTED = ["Cabinet.dll", "version.dll", "gdiplus.dll", "comctl32.dll", "ole32.dll", "shell32.dll"]
+PREFER_NATIVE = "cabinet,gdiplus,comctl32,ole32,shell32=n,b"
 
 
 @pytest.fixture
@@ -28,8 +28,8 @@ def prefer_native(wine):
         wine.env["WINEDLLOVERRIDES"] = old
 
 
-# The common controls load on first use, so only a run with a window loads
-# them: the unattended run covers that late load.
+# The common controls and OLE load on first use, so only a run with a window
+# loads them: the unattended run covers that late load.
 @pytest.mark.parametrize("switch", ["-silent", "-unattended"])
 def test_planted_libraries_beside_the_package_are_not_loaded(prefer_native, stage, run_stub, demo_package, switch):
     exe = stage(demo_package)

@@ -161,7 +161,7 @@ TEST_F(CabEngineTest, JobAnswersTheOverwriteQuestionAndKeepsTheRecord) {
     CCabDecompressor again(nullptr, std::move(yes));
     ASSERT_EQ(again.ExtractCabinet(cab, out), 0) << again.GetErrorText();
     EXPECT_EQ(ReadBytes(out + L"\\b.txt"), "new b");
-    EXPECT_THAT(replaced.Files, testing::ElementsAre(out + L"\\b.txt", out + L"\\a.txt"));
+    EXPECT_THAT(replaced.Files, testing::ElementsAre(out + L"\\a.txt", out + L"\\b.txt"));
 }
 
 // --- names, folders and paths --------------------------------------------------

@@ -400,6 +400,11 @@ TEST(CreateFolderWithParents, CreatesMissingParents) {
     zel_test::TempDir dir;
     CUtilPaths::CreateFolderWithParents(dir.Path() + L"a\\b\\c");
     EXPECT_TRUE(::PathIsDirectoryW((dir.Path() + L"a\\b\\c").c_str()));
+    // A trailing backslash, and a folder that is there already.
+    CUtilPaths::CreateFolderWithParents(dir.Path() + L"a\\d\\");
+    CUtilPaths::CreateFolderWithParents(dir.Path() + L"a\\b");
+    EXPECT_TRUE(::PathIsDirectoryW((dir.Path() + L"a\\d").c_str()));
+    EXPECT_TRUE(::PathIsDirectoryW((dir.Path() + L"a\\b\\c").c_str()));
 }
 
 TEST(CanWriteInFolder, LeavesNoFileBehind) {
@@ -511,6 +516,10 @@ TEST(UserSpecificPath, Table) {
         {L"C:\\Logs.d\\Tavo", L"C:\\Logs.d\\Tavo"},
         {L"\\\\srv\\share\\a.b.log", L"\\\\srv\\share\\a.b_" + u + L".log"},
         {L"Tavo.log", L"Tavo_" + u + L".log"},
+        // A space after the last dot: no extension.
+        {L"C:\\Logs\\My log.old file", L"C:\\Logs\\My log.old file"},
+        // A forward slash ends the folder part as well.
+        {L"C:/Logs/Tavo.log", L"Tavo_" + u + L".log"},
         {L"", L""},
     };
     for (const auto& [path, expected] : cases)
@@ -608,6 +617,9 @@ TEST(NewGuidText, BracedUpperCaseAndFresh) {
     std::wstring a = CUtilPaths::NewGuidText(), b = CUtilPaths::NewGuidText();
     ASSERT_EQ(a.size(), 38u);
     EXPECT_NE(a, b);
+    // A random GUID: version 4, variant 10xx.
+    EXPECT_EQ(a[15], L'4') << Narrow(a);
+    EXPECT_NE(std::wstring(L"89AB").find(a[20]), std::wstring::npos) << Narrow(a);
     for (size_t i = 0; i < a.size(); ++i) {
         wchar_t c = a[i];
         if (i == 0) { EXPECT_EQ(c, L'{'); }
