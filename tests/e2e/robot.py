@@ -181,9 +181,16 @@ class Robot:
         return self.control(id, window).get("checked", 0) == 1
 
     def wait_text(self, id, text, window=None, timeout=WAIT):
-        """Waits until the control shows text; returns what it shows then."""
-        return self.wait_until(lambda: self.text(id, window) == text, timeout,
-                               f"control {id} to show {text!r}") and text
+        """Waits until the control exists and shows text; returns what it shows
+        then. A page that is still being made has no controls yet."""
+        def shows():
+            try:
+                return self.text(id, window) == text
+            except RobotError as error:
+                if str(error).endswith(f"no control {id}"):
+                    return False
+                raise
+        return self.wait_until(shows, timeout, f"control {id} to show {text!r}") and text
 
     def wait_until(self, predicate, timeout=WAIT, what="the condition"):
         end = time.monotonic() + timeout
