@@ -73,6 +73,12 @@ class RunResult:
     def log(self, name):
         return self.logs.get(name, "")
 
+    def __repr__(self):
+        # A failing assertion prints this; the error lines say why a run
+        # failed (errors and warnings), where the whole log would be cut short in a CI report.
+        errors = [f"{l.source}: {l.message}" for l in self.lines if l.level in ("ERROR", "WARNING")]
+        return f"RunResult(exit_code={self.exit_code}, errors={errors[:12]!r})"
+
 
 def collect_result(exit_code, stdout=""):
     """The result of a run: its exit code and the log files it wrote."""

@@ -130,7 +130,7 @@ def extracted_names(lines):
 def test_silent_run_reads_settings_then_package_and_extracts_the_tree(wine, run_stub, packed):
     _, package, _, _, target = packed
     result = run_stub("-silent", "-d", exe=package)
-    assert result.exit_code == 0, result.master_log
+    assert result.exit_code == 0, result
 
     # Settings pass (master log, which never takes detail lines): the three
     # settings files, then it stops at the package record without reading on

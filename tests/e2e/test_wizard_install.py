@@ -138,7 +138,9 @@ def test_cancel_while_the_first_of_two_setups_runs(robot, launch_package, runnin
     # Declined: the launch goes on as before.
     robot.click(CANCEL)
     assert robot.answer_box(LAUNCH_CAPTION, "No") == QUESTION
-    assert shows(robot.text(STATUS), INSTALLING) and robot.is_enabled(CANCEL)
+    # The page answers the robot again once the box has gone.
+    robot.wait_until(lambda: shows(robot.text(STATUS), INSTALLING), what="the installing text after No")
+    assert robot.is_enabled(CANCEL)
 
     robot.click(CANCEL)
     assert robot.answer_box(LAUNCH_CAPTION, "Yes") == QUESTION
