@@ -12,6 +12,8 @@ constexpr wchar_t kSheetProperty[] = L"ZelPropertySheet";
 constexpr wchar_t kPageProperty[] = L"ZelPropertyPage";
 // Posted by a page that asked to be removed during its own Next press.
 constexpr UINT kRemovePageMessage = WM_APP + 0x3F0;
+// A button press waiting its turn; lParam is the page it was made on.
+constexpr UINT kPressMessage = WM_APP + 0x3F1;
 
 // The sheet whose window PropertySheetW is creating (its pre-create callback
 // has no user data).
@@ -202,8 +204,12 @@ CPropertyPageBase* CPropertySheetBase::GetActivePage() const {
 
 int CPropertySheetBase::GetActiveIndex() const { return PageIndex(GetActivePage()); }
 
+// Posted like the platform's own presses, so that a page may go while its
+// button handles the click. A second click queued behind the first would
+// otherwise act on the page the first one opened, past its disabled Next.
 void CPropertySheetBase::Press(int button) {
-    if (hwnd_ != nullptr) PropSheet_PressButton(hwnd_, button);
+    if (hwnd_ != nullptr)
+        ::PostMessageW(hwnd_, kPressMessage, static_cast<WPARAM>(button), reinterpret_cast<LPARAM>(GetActivePage()));
 }
 
 void CPropertySheetBase::EndDialog(INT_PTR result) {
@@ -228,6 +234,12 @@ LRESULT CALLBACK CPropertySheetBase::SheetProc(HWND hwnd, UINT message, WPARAM w
     if (message == kRemovePageMessage) {
         auto* page = reinterpret_cast<CPropertyPageBase*>(lParam);
         if (page != self->GetActivePage()) self->RemovePage(page);
+        return 0;
+    }
+    if (message == kPressMessage) {
+        const int button = static_cast<int>(wParam);
+        if (reinterpret_cast<CPropertyPageBase*>(lParam) == self->GetActivePage() && self->TakesPress(button))
+            self->Default(PSM_PRESSBUTTON, wParam, 0);
         return 0;
     }
     LRESULT result = 0;

@@ -117,6 +117,8 @@ protected:
     virtual BOOL OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return FALSE; }
     // The platform's own handling of a message to the sheet.
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+    // Whether a Back, Next or Finish press still counts when its turn comes.
+    virtual bool TakesPress(int /*button*/) const { return true; }
 
 private:
     friend class CPropertyPageBase;

@@ -449,6 +449,15 @@ ButtonRole CTavoSheet::RoleOf(HWND window) const {
     return RoleOfButtonId(::GetDlgCtrlID(window));
 }
 
+bool CTavoSheet::TakesPress(int button) const {
+    const CTavoButton* owner = button == PSBTN_BACK   ? backButton_.get()
+                               : button == PSBTN_NEXT ? nextButton_.get()
+                               : button == PSBTN_FINISH ? finishButton_.get()
+                                                        : nullptr;
+    if (owner == nullptr || owner->Handle() == nullptr) return false;
+    return ::IsWindowEnabled(owner->Handle()) && ::IsWindowVisible(owner->Handle());
+}
+
 void CTavoSheet::OnButtonPressed(int id) {
     switch (id) {
     case IDC_BACK_BUTTON:

@@ -94,6 +94,7 @@ protected:
     void OnInitialized() override;
     BOOL PreTranslateMessage(MSG* msg) override;
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool TakesPress(int button) const override;
 
 private:
     void CreateTitle();

@@ -234,8 +234,8 @@ class Robot:
         """{"foreground", "caption", "focus", "id", "class"} of the focused control."""
         return self.call("focus")
 
-    def post(self, message, wparam=0, lparam=0, window=None):
-        return self.call("post", self._hwnd(window), message, wparam, lparam)
+    def post(self, message, wparam=0, lparam=0, window=None, count=1):
+        return self.call("post", self._hwnd(window), message, wparam, lparam, count)
 
     def send(self, message, wparam=0, lparam=0, window=None):
         return self.call("send", self._hwnd(window), message, wparam, lparam)

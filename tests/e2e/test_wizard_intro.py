@@ -5,6 +5,7 @@ Retry, and the license page with its documents; each page kept as
 screenshots in English and in the package's German language file."""
 import shutil
 import subprocess
+import time
 
 import pytest
 
@@ -342,6 +343,37 @@ def test_retry_keeps_the_page_until_the_requirement_is_met(tmp_path, not_ready, 
     result = r.finish()
     assert result.exit_code == 0
     assert tree(target) == {name: data for name, data in FILES.items()}
+
+
+WM_LBUTTONUP = 0x0202
+
+
+@pytest.mark.parametrize("presses", [1, 2], ids=["one press", "a second press queued"])
+def test_the_license_page_follows_passed_requirements_and_holds(tmp_path, not_ready, robot, run, target, presses):
+    # The requirements page is not the first here, so it takes itself out of
+    # the wizard once they pass. A second press queued behind the first (a
+    # quick double click) must not carry on past the unaccepted license.
+    exe = package(tmp_path, dialogs(WelcomeDialog=0, LanguageDialog=1, LicenseDialog=1), languages(1033, 1031),
+                  REQUIREMENT, "[SecurityLicenseFiles]\n1033=Security.txt\n",
+                  top={"Defaultx.ulf": RADIO_CAPTIONS, "Security.txt": TXT})
+    r = run(exe)
+    robot.wait_control(RADIOS[0])
+    robot.click(NEXT)
+    assert robot.wait_text(REQ_TEXT, f"{NEEDS_READY}\n{NOT_READY}\n")
+
+    not_ready()
+    # Button releases posted back to back reach the page before it can act
+    # on the first one.
+    robot.post(WM_LBUTTONUP, window=robot.control(NEXT)["hwnd"], count=presses)
+    robot.wait_control(SEC_BOX)
+    time.sleep(1.5)
+    assert robot.is_visible(SEC_BOX) and not robot.is_checked(SEC_BOX)
+    assert not robot.is_enabled(NEXT)
+    assert robot.is_visible(BACK), "the language page is still before it"
+    assert not target.exists()
+    robot.screenshot(f"license-after-requirements-{presses}")
+    r.cancel()
+    assert r.finish().exit_code == 6
 
 
 def test_cancel_on_the_requirements_page_ends_with_5(tmp_path, not_ready, robot, run, target):

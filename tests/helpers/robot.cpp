@@ -608,12 +608,19 @@ std::string Dispatch(const std::vector<std::wstring>& f) {
         return ListItemsJson(Control(ParseHandle(f[1]), ParseInt(f[2])));
     }
     if (verb == L"post" || verb == L"send") {
-        need(4);
+        if (f.size() != 5 && f.size() != 6) throw Failure{"post|send HWND MESSAGE WPARAM LPARAM [COUNT]"};
         HWND window = ParseHandle(f[1]);
         UINT message = static_cast<UINT>(ParseInt(f[2]));
         WPARAM wParam = static_cast<WPARAM>(std::wcstoll(f[3].c_str(), nullptr, 0));
         LPARAM lParam = static_cast<LPARAM>(std::wcstoll(f[4].c_str(), nullptr, 0));
-        if (verb == L"post") return Bool(::PostMessageW(window, message, wParam, lParam));
+        if (verb == L"post") {
+            // Several at once land in the queue back to back, before the
+            // program can answer the first.
+            const int count = f.size() > 5 ? ParseInt(f[5]) : 1;
+            bool posted = true;
+            for (int i = 0; i < count; ++i) posted = ::PostMessageW(window, message, wParam, lParam) && posted;
+            return Bool(posted);
+        }
         DWORD_PTR result = 0;
         if (!::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
             throw Failure{"the window did not answer"};
