@@ -246,6 +246,13 @@ int RunBuild(const CommandLine& line, std::ostream& out, std::ostream& err) {
     }
     std::string error;
     BuildSummary summary;
+    SignOptions sign{line.Value("--sign-cert"), line.Value("--sign-key"), line.Value("--sign-pass-env")};
+    // Signed before it takes the output's place: a failed signing leaves an
+    // earlier package there as it was.
+    if (line.Has("--sign-cert"))
+        options.finish = [&](const std::filesystem::path& complete, std::string& e) {
+            return SignPackage(complete, sign, e, options.output);
+        };
     bool built;
     if (line.Has("--cabinet")) {
         if (line.positional.empty()) {
@@ -272,11 +279,6 @@ int RunBuild(const CommandLine& line, std::ostream& out, std::ostream& err) {
         return summary.commandLineError ? kExitUsage : kExitFailed;
     }
     if (line.Has("--sign-cert")) {
-        if (int rc = Sign(line, options.output, err); rc != kExitOk) {
-            std::error_code ec;
-            std::filesystem::remove(options.output, ec);  // an unsigned package is not what was asked for
-            return rc;
-        }
         std::error_code ec;
         summary.packageBytes = std::filesystem::file_size(options.output, ec);
     }

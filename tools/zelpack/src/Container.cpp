@@ -164,7 +164,8 @@ constexpr size_t kCopyChunk = 1 << 20;
 }  // namespace
 
 bool WritePackage(const std::filesystem::path& stubPath, const std::vector<RecordSource>& records,
-                  const std::filesystem::path& output, const ProgressFn& progress, std::string& error) {
+                  const std::filesystem::path& output, const ProgressFn& progress, std::string& error,
+                  const FinishFn& finish) {
     Bytes stub;
     PeLayout pe;
     if (!LoadStub(stubPath, stub, pe, error) || !CheckRecords(records, error)) return false;
@@ -175,6 +176,7 @@ bool WritePackage(const std::filesystem::path& stubPath, const std::vector<Recor
     std::vector<uint8_t> chunk(kCopyChunk);
     for (const RecordSource& r : records)
         if (!WriteRecord(out, r, chunk, progress, error)) return false;
+    if (finish && (!out.Close(error) || !finish(out.TempPath(), error))) return false;
     return out.Commit(error);
 }
 

@@ -30,11 +30,17 @@ struct RecordSource {
 std::string CheckRecordName(const std::string& name);
 
 using ProgressFn = std::function<void(uint64_t bytes)>;
+// Last work on a complete package under its temporary name (signing), before
+// it takes the output's place.
+using FinishFn = std::function<bool(const std::filesystem::path& complete, std::string& error)>;
 
 // Writes stub + records to `output` (through a temporary name) and stamps the
-// payload start into the stub's version resource. The stub file is not changed.
+// payload start into the stub's version resource. The stub file is not changed,
+// and neither is an earlier `output` unless the whole write, `finish` included,
+// succeeds.
 bool WritePackage(const std::filesystem::path& stub, const std::vector<RecordSource>& records,
-                  const std::filesystem::path& output, const ProgressFn& progress, std::string& error);
+                  const std::filesystem::path& output, const ProgressFn& progress, std::string& error,
+                  const FinishFn& finish = {});
 
 struct RecordInfo {
     std::string name;

@@ -139,7 +139,7 @@ bool BuildFromFiles(const BuildOptions& options, const std::vector<std::string>&
 
     Progress progress("packing", TotalSize(records), 0, options.progress);
     return WritePackage(options.stub, records, options.output,
-                        [&](uint64_t bytes) { progress.Add(bytes); }, error);
+                        [&](uint64_t bytes) { progress.Add(bytes); }, error, options.finish);
 }
 
 namespace {
@@ -565,7 +565,8 @@ bool BuildFromFolder(const BuildOptions& options, BuildSummary& summary, std::st
     std::vector<RecordSource> records = PackageRecords(in, parts, o);
     if (!CheckUniqueNames(records, error)) return false;
     Progress packing("packing", TotalSize(records), 0, options.progress);
-    if (!WritePackage(options.stub, records, options.output, [&](uint64_t b) { packing.Add(b); }, error))
+    if (!WritePackage(options.stub, records, options.output, [&](uint64_t b) { packing.Add(b); }, error,
+                      options.finish))
         return false;
     packing.Done();
     cleanup.keep = parts.multiPart;  // the single cabinet now lives in the package

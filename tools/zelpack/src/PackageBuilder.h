@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ struct BuildOptions {
     bool quiet = false;
     bool progress = false;
     bool strict = false;               // warnings refuse the build too
+    // Runs on the complete package before it replaces the output (signing);
+    // false keeps the earlier output as it was.
+    std::function<bool(const std::filesystem::path& complete, std::string& error)> finish;
 };
 
 struct BuildSummary {

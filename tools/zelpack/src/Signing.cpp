@@ -64,7 +64,9 @@ int RunProgram(const std::vector<std::string>& argv, std::string& output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool SignPackage(const std::filesystem::path& package, const SignOptions& options, std::string& error) {
+bool SignPackage(const std::filesystem::path& package, const SignOptions& options, std::string& error,
+                 const std::filesystem::path& shownAs) {
+    const std::filesystem::path& shown = shownAs.empty() ? package : shownAs;
     for (const auto& [what, path] : {std::pair{"certificate", options.cert}, std::pair{"key", options.key}}) {
         if (!std::filesystem::is_regular_file(path)) {
             error = std::string("the signing ") + what + " " + PathText(path) + " does not exist";
@@ -109,14 +111,14 @@ bool SignPackage(const std::filesystem::path& package, const SignOptions& option
         KeepOnInterrupt(signedFile);
         error = rc < 0 && output.find("No such file") != std::string::npos
                     ? "osslsigncode is not installed; install it (Debian: apt-get install osslsigncode)"
-                    : "osslsigncode could not sign " + PathText(package) + ": " + output;
+                    : "osslsigncode could not sign " + PathText(shown) + ": " + output;
         return false;
     }
     std::filesystem::rename(signedFile, package, ec);
     KeepOnInterrupt(signedFile);
     if (ec) {
         std::filesystem::remove(signedFile, ec);
-        error = "cannot replace " + PathText(package) + " with its signed form: " + ec.message();
+        error = "cannot replace " + PathText(shown) + " with its signed form: " + ec.message();
         return false;
     }
     return true;

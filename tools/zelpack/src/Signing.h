@@ -15,8 +15,10 @@ struct SignOptions {
     std::string keyPasswordEnv;  // environment variable holding the key's password, if any
 };
 
-// Signs `package` in place (through a temporary file).
-bool SignPackage(const std::filesystem::path& package, const SignOptions& options, std::string& error);
+// Signs `package` in place (through a temporary file). Messages name it
+// `shownAs` when given (a package still under its temporary name).
+bool SignPackage(const std::filesystem::path& package, const SignOptions& options, std::string& error,
+                 const std::filesystem::path& shownAs = {});
 
 // The subject of the certificate that signed the table at [offset, offset+size)
 // of `package`; empty when it cannot be read.

@@ -272,11 +272,18 @@ TEST(Sign, ThePackageIsSignedAfterItsRecordsAndInspectNamesTheSigner) {
     ASSERT_EQ(p.Run({"inspect", p.out.string()}, &err, &out), kExitOk) << err;
     EXPECT_NE(out.find("signer: CN = Zel Locked Signer"), std::string::npos) << out;
 
-    // A key that does not fit: no package is left, signed or not.
+    // A key that does not fit: nothing is written, and the package built
+    // before stays as it was, signature and all.
+    const Bytes before = test::ReadBytes(p.out);
     test::WriteText(p.dir / "bad.pem", "not a key");
     EXPECT_EQ(p.Build({"--sign-cert", cert, "--sign-key", (p.dir / "bad.pem").string()}, &err), kExitFailed);
-    EXPECT_NE(err.find("osslsigncode could not sign"), std::string::npos) << err;
-    EXPECT_FALSE(std::filesystem::exists(p.out));
+    EXPECT_NE(err.find("osslsigncode could not sign " + p.out.string()), std::string::npos) << err;
+    EXPECT_EQ(test::ReadBytes(p.out), before);
+    EXPECT_EQ(FilesIn(p.out.parent_path()), std::vector<std::string>{p.out.filename().string()});
+
+    // Without an earlier package, none is left, signed or not.
+    std::filesystem::remove(p.out);
+    EXPECT_EQ(p.Build({"--sign-cert", cert, "--sign-key", (p.dir / "bad.pem").string()}, &err), kExitFailed);
     EXPECT_TRUE(std::filesystem::is_empty(p.out.parent_path()));
 }
 
