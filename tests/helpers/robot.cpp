@@ -96,15 +96,19 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
+// How long a read of a control waits for the program. A program busy on a
+// loaded machine may take seconds; one that hangs answers nothing either way.
+constexpr UINT kAnswerWait = 10000;
+
 // WM_GETTEXT, not GetWindowText: an edit of another process keeps its text
 // in its own buffer. A window that hangs answers nothing rather than the robot.
 std::wstring TextOf(HWND window) {
     DWORD_PTR length = 0;
-    if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return std::wstring();
+    if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerWait, &length)) return std::wstring();
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                               SMTO_ABORTIFHUNG, 2000, &copied))
+                               SMTO_ABORTIFHUNG, kAnswerWait, &copied))
         return std::wstring();
     text.resize(copied);
     return text;
@@ -136,7 +140,7 @@ std::string ControlJson(HWND control) {
                        ",\"parent\":" + HandleText(::GetParent(control));
     if (::_wcsicmp(cls.c_str(), L"Button") == 0) {
         DWORD_PTR check = 0;
-        ::SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &check);
+        ::SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kAnswerWait, &check);
         json += ",\"checked\":" + Number(static_cast<long long>(check));
     }
     return json + "}";
@@ -438,9 +442,9 @@ HWND BoxButton(HWND box, const std::wstring& which) {
 
 std::string ProgressJson(HWND bar) {
     DWORD_PTR pos = 0, low = 0, high = 0;
-    ::SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &pos);
-    ::SendMessageTimeoutW(bar, PBM_GETRANGE, TRUE, 0, SMTO_ABORTIFHUNG, 2000, &low);
-    ::SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 2000, &high);
+    ::SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kAnswerWait, &pos);
+    ::SendMessageTimeoutW(bar, PBM_GETRANGE, TRUE, 0, SMTO_ABORTIFHUNG, kAnswerWait, &low);
+    ::SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, kAnswerWait, &high);
     return "{\"pos\":" + Number(static_cast<int>(pos)) + ",\"low\":" + Number(static_cast<int>(low)) +
            ",\"high\":" + Number(static_cast<int>(high)) + "}";
 }
@@ -457,7 +461,7 @@ std::string ListItemsJson(HWND list) {
     auto* remote = static_cast<char*>(::VirtualAllocEx(target, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
     std::string json;
     DWORD_PTR count = 0;
-    ::SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count);
+    ::SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, kAnswerWait, &count);
     for (int i = 0; remote != nullptr && i < static_cast<int>(count); ++i) {
         LVITEMW item = {};
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
@@ -468,7 +472,7 @@ std::string ListItemsJson(HWND list) {
         SIZE_T moved = 0;
         ::WriteProcessMemory(target, remote, &item, sizeof(item), &moved);
         DWORD_PTR done = 0;
-        ::SendMessageTimeoutW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 2000, &done);
+        ::SendMessageTimeoutW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, kAnswerWait, &done);
         std::wstring text(kTextChars, L'\0');
         ::ReadProcessMemory(target, remote, &item, sizeof(item), &moved);
         ::ReadProcessMemory(target, remote + sizeof(LVITEMW), text.data(), kTextChars * sizeof(wchar_t), &moved);
