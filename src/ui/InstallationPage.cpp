@@ -6,7 +6,6 @@
 #include "core/RunFlags.h"
 #include "framework/WinApp.h"
 #include "logging/LogFile.h"
-#include "logging/WorkerLog.h"
 #include "payload/Initializer.h"
 #include "ui/TavoSheet.h"
 #include "ui/WizardHost.h"
@@ -94,10 +93,6 @@ BOOL CAutoLaunchSilentPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
         return TRUE;
     case WM_ZEL_GO_TO_FINISH:
         TavoSheet().JumpToFinish();
-        result = 1;
-        return TRUE;
-    case WM_ZEL_LOG_LINE:
-        if (wParam != 0) WriteLogRecord(*reinterpret_cast<const LogRecord*>(wParam));
         result = 1;
         return TRUE;
     default:

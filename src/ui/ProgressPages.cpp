@@ -6,7 +6,6 @@
 #include "framework/WinApp.h"
 #include "ui/WizardHost.h"
 #include "core/Messages.h"
-#include "logging/WorkerLog.h"
 #include "cabinet/CabDecompressor.h"
 #include "framework/WinApp.h"
 #include "logging/LogFile.h"
@@ -93,10 +92,6 @@ BOOL CExtractorPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     switch (message) {
     case WM_ZEL_PROGRESS:
         if (ApplyProgressStep(::GetDlgItem(Handle(), kExtractionBar), counter_, wParam, lParam)) SetStatusTexts(508);
-        result = 1;
-        return TRUE;
-    case WM_ZEL_LOG_LINE:
-        if (wParam != 0) WriteLogRecord(*reinterpret_cast<const LogRecord*>(wParam));
         result = 1;
         return TRUE;
     case WM_ZEL_OVERWRITE_QUESTION: {

@@ -1,11 +1,13 @@
 // What the pages share, and the extraction location page.
 #include "ui/WizardPages.h"
 
+#include "core/Messages.h"
 #include "core/RunFlags.h"
 #include "framework/WinApp.h"
 #include "ui/WizardHost.h"
 #include "checks/ExtractorValidator.h"
 #include "logging/LogFile.h"
+#include "logging/WorkerLog.h"
 #include "payload/ExtractionDriver.h"
 #include "payload/Initializer.h"
 #include "payload/LanguageTexts.h"
@@ -89,6 +91,11 @@ void CTavoPage::StartBar(int id) const {
 
 BOOL CTavoPage::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     switch (message) {
+    // A line the worker hands to the page it runs under.
+    case WM_ZEL_LOG_LINE:
+        if (wParam != 0) WriteLogRecord(*reinterpret_cast<const LogRecord*>(wParam));
+        result = 1;
+        return TRUE;
     case WM_ERASEBKGND: {
         RECT client = {};
         ::GetClientRect(Handle(), &client);
