@@ -227,8 +227,12 @@ void PrintFindings(const BuildSummary& summary, const std::string& who, std::ost
     for (const std::string& e : summary.errors) err << who << "error: " << e << "\n";
 }
 
+SignOptions SignOptionsFrom(const CommandLine& line) {
+    return {line.Value("--sign-cert"), line.Value("--sign-key"), line.Value("--sign-pass-env")};
+}
+
 int Sign(const CommandLine& line, const std::filesystem::path& package, std::ostream& err) {
-    SignOptions sign{line.Value("--sign-cert"), line.Value("--sign-key"), line.Value("--sign-pass-env")};
+    const SignOptions sign = SignOptionsFrom(line);
     std::string error;
     if (!SignPackage(package, sign, error)) {
         err << "zelpack " << line.command << ": " << error << "\n";
@@ -246,7 +250,7 @@ int RunBuild(const CommandLine& line, std::ostream& out, std::ostream& err) {
     }
     std::string error;
     BuildSummary summary;
-    SignOptions sign{line.Value("--sign-cert"), line.Value("--sign-key"), line.Value("--sign-pass-env")};
+    const SignOptions sign = SignOptionsFrom(line);
     // Signed before it takes the output's place: a failed signing leaves an
     // earlier package there as it was.
     if (line.Has("--sign-cert"))
@@ -277,10 +281,6 @@ int RunBuild(const CommandLine& line, std::ostream& out, std::ostream& err) {
         if (summary.errors.empty()) err << "zelpack build: " << error << "\n";
         else err << "zelpack build: nothing was written\n";
         return summary.commandLineError ? kExitUsage : kExitFailed;
-    }
-    if (line.Has("--sign-cert")) {
-        std::error_code ec;
-        summary.packageBytes = std::filesystem::file_size(options.output, ec);
     }
     if (!options.quiet && !line.Has("--cabinet")) out << summary.Text();
     return kExitOk;
